@@ -1,0 +1,47 @@
+// What differs between platforms behind the monitor thread. Each backend hides its types in its
+// own .cpp; chooseBackend() is the one place that picks one and keeps the reason for a refusal.
+#pragma once
+
+#include "capture/UntEvents.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TItemsStack;
+
+using TEventKinds = std::array<bool, kEventCount>; // index = event number, true = watched
+
+// Events that could not be delivered, shown to the user.
+struct TCaptureCounters {
+    std::uint64_t overflows = 0;        // kernel queue overflows
+    std::uint64_t refusedWatches = 0;   // watches the system refused
+    std::uint64_t unresolvedPaths = 0;  // events whose path could not be resolved
+    std::uint64_t lost() const { return overflows + refusedWatches + unresolvedPaths; }
+};
+
+class TCaptureBackend {
+public:
+    virtual ~TCaptureBackend() = default;
+    virtual std::string name() const = 0;
+    // On the monitor thread, before any watch: the hidden window, the notification group, the
+    // stop handle. Decoded events go to queue, which outlives the backend's run().
+    virtual void open(TItemsStack& queue) = 0;
+    // One watch, recursive: a drive root or (for the companion) any folder. False when refused.
+    virtual bool addWatch(const std::string& root, const TEventKinds& kinds) = 0;
+    // The loop: returns after stop() or when the event source fails.
+    virtual void run() = 0;
+    // Any thread: makes run() return soon. Safe before run() starts and after it ended.
+    virtual void stop() = 0;
+    virtual TCaptureCounters counters() const = 0;
+};
+
+enum class TBackendKind { Auto, Fanotify, Inotify, ShellNotify };
+
+struct TBackendChoice {
+    std::unique_ptr<TCaptureBackend> backend; // null when none could be had
+    std::string reason;                       // why this one, or why the wanted one was refused
+};
+
+TBackendChoice chooseBackend(TBackendKind wanted);

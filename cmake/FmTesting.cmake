@@ -1,0 +1,34 @@
+# GoogleTest: Debian's package on Linux; compiled from Debian's source package with the
+# cross compiler for Windows, linked statically, and run under Wine.
+if(CMAKE_CROSSCOMPILING)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  set(FM_GTEST_LIBS gtest gmock)
+else()
+  find_package(GTest REQUIRED)
+  set(FM_GTEST_LIBS GTest::gtest GTest::gmock)
+endif()
+
+# fm_add_test(NAME name LABELS l... SOURCES s... [LIBS lib...] [MAIN custom|gtest])
+# One test program is one ctest entry; cross-built programs run under Wine with label
+# "windows" only, so `ctest -L unit` in a Linux folder never needs Wine.
+function(fm_add_test)
+  cmake_parse_arguments(T "" "NAME" "LABELS;SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE fmcore ${T_LIBS} ${FM_GTEST_LIBS})
+  if(NOT CMAKE_CROSSCOMPILING)
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+  else()
+    target_link_libraries(${T_NAME} PRIVATE gtest_main)
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${T_NAME}>)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS windows
+      ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all")
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()

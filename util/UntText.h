@@ -1,0 +1,40 @@
+// Text and path rules shared by every layer: one case-folding helper, one trimming rule,
+// one line splitter and one path splitter, each taking the path style explicitly so both
+// styles can be tested on any platform.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TPathStyle { Windows, Posix };
+
+#ifdef _WIN32
+inline constexpr TPathStyle kNativePathStyle = TPathStyle::Windows;
+#else
+inline constexpr TPathStyle kNativePathStyle = TPathStyle::Posix;
+#endif
+
+constexpr char pathSeparator(TPathStyle style) { return style == TPathStyle::Windows ? '\\' : '/'; }
+
+// Folds only 'a'..'z' to 'A'..'Z'; every other byte (UTF-8 included) stays as it is.
+constexpr char foldChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+std::string foldCase(std::string_view text);
+bool sameText(std::string_view a, std::string_view b);
+
+// Removes leading and trailing characters <= 0x20.
+std::string_view trimmed(std::string_view text);
+inline bool isBlank(std::string_view text) { return trimmed(text).empty(); }
+
+// CR LF, a lone CR and a lone LF each end a line; a break at the very end adds no empty line.
+std::vector<std::string> splitLines(std::string_view text);
+
+// The pieces between separators, empty pieces included; a separator at the very end adds none.
+std::vector<std::string_view> splitPath(std::string_view path, TPathStyle style);
+
+// A file name ends the path: after the last separator (and, Windows style, after the last ':').
+std::string_view fileNamePart(std::string_view path, TPathStyle style);
+// Everything up to and including that separator; empty when there is none.
+std::string_view folderPart(std::string_view path, TPathStyle style);
+// From the last '.' to the end, unless a separator (or ':' in Windows style) follows it.
+std::string_view extensionPart(std::string_view path, TPathStyle style);
