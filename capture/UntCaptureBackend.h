@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TItemsStack;
 
@@ -35,6 +36,8 @@ public:
     // Any thread: makes run() return soon. Safe before run() starts and after it ended.
     virtual void stop() = 0;
     virtual TCaptureCounters counters() const = 0;
+    // Why a watch was refused or degraded, one line each, for the user to read.
+    virtual std::vector<std::string> warnings() const { return {}; }
 };
 
 enum class TBackendKind { Auto, Fanotify, Inotify, ShellNotify };

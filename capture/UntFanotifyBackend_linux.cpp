@@ -1,0 +1,484 @@
+#include "capture/UntFanotifyBackend_linux.h"
+
+#include "pipeline/UntItemsStackThread.h"
+#include "util/UntUniqueFd.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/fanotify.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+std::string errorText(int error) { return std::generic_category().message(error); }
+
+std::string fsidKey(const void* fsid) { return std::string(static_cast<const char*>(fsid), sizeof(__kernel_fsid_t)); }
+
+// One fid record of an event: the filesystem, the handle and, for the *_NAME records, the entry name.
+struct TFidRecord {
+    const fanotify_event_info_fid* info = nullptr;
+    const file_handle* handle = nullptr;
+    const char* name = nullptr;
+
+    std::string key() const
+    {
+        std::string result = fsidKey(&info->fsid);
+        result.append(reinterpret_cast<const char*>(&handle->handle_type), sizeof handle->handle_type);
+        result.append(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes);
+        return result;
+    }
+};
+
+struct TParsedEvent {
+    std::optional<TFidRecord> dirName; // the folder and the entry name
+    std::optional<TFidRecord> oldDirName;
+    std::optional<TFidRecord> newDirName;
+    std::optional<TFidRecord> object; // the file or folder itself
+};
+
+TParsedEvent parseRecords(const fanotify_event_metadata* meta)
+{
+    TParsedEvent parsed;
+    const char* at = reinterpret_cast<const char*>(meta) + meta->metadata_len;
+    const char* end = reinterpret_cast<const char*>(meta) + meta->event_len;
+    while (at + sizeof(fanotify_event_info_header) <= end) {
+        const auto* header = reinterpret_cast<const fanotify_event_info_header*>(at);
+        if (header->len < sizeof(fanotify_event_info_fid) || at + header->len > end)
+            break;
+        TFidRecord record;
+        record.info = reinterpret_cast<const fanotify_event_info_fid*>(at);
+        record.handle = reinterpret_cast<const file_handle*>(record.info->handle);
+        const bool named = header->info_type == FAN_EVENT_INFO_TYPE_DFID_NAME ||
+                           header->info_type == FAN_EVENT_INFO_TYPE_OLD_DFID_NAME ||
+                           header->info_type == FAN_EVENT_INFO_TYPE_NEW_DFID_NAME;
+        if (named)
+            record.name = reinterpret_cast<const char*>(record.handle->f_handle) + record.handle->handle_bytes;
+        switch (header->info_type) {
+        case FAN_EVENT_INFO_TYPE_DFID_NAME:
+        case FAN_EVENT_INFO_TYPE_DFID:
+            parsed.dirName = record;
+            break;
+        case FAN_EVENT_INFO_TYPE_OLD_DFID_NAME:
+            parsed.oldDirName = record;
+            break;
+        case FAN_EVENT_INFO_TYPE_NEW_DFID_NAME:
+            parsed.newDirName = record;
+            break;
+        case FAN_EVENT_INFO_TYPE_FID:
+            parsed.object = record;
+            break;
+        default:
+            break;
+        }
+        at += header->len;
+    }
+    return parsed;
+}
+
+std::string joinPath(const std::string& folder, const char* name)
+{
+    if (!name || !*name || std::strcmp(name, ".") == 0)
+        return folder;
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+bool isUnder(std::string_view path, std::string_view folder)
+{
+    if (path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0)
+        return false;
+    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
+}
+
+// Folder paths by handle. Learnt as folders are seen, so the events of a child whose folder was
+// deleted meanwhile (its handle no longer opens) still find their path.
+class TPathCache {
+public:
+    const std::string* find(const std::string& key) const
+    {
+        auto it = paths_.find(key);
+        return it == paths_.end() ? nullptr : &it->second;
+    }
+    void learn(const std::string& key, std::string path)
+    {
+        if (paths_.size() >= kLimit)
+            paths_.clear();
+        paths_[key] = std::move(path);
+    }
+    void forget(const std::string& key) { paths_.erase(key); }
+    // A renamed folder: every path at or below its old place is stale.
+    void forgetUnder(const std::string& folder)
+    {
+        std::erase_if(paths_, [&](const auto& entry) { return isUnder(entry.second, folder); });
+    }
+
+private:
+    static constexpr std::size_t kLimit = 65536;
+    std::unordered_map<std::string, std::string> paths_;
+};
+
+struct TFileSystem {
+    TUniqueFd mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
+};
+
+constexpr std::uint64_t markMask(const TEventKinds& kinds)
+{
+    std::uint64_t mask = 0;
+    if (kinds[evCreate] || kinds[evMkDir])
+        mask |= FAN_CREATE;
+    if (kinds[evDelete] || kinds[evRmDir])
+        mask |= FAN_DELETE;
+    if (kinds[evRenameFile] || kinds[evRenameFolder])
+        mask |= FAN_RENAME;
+    if (kinds[evAttributes])
+        mask |= FAN_ATTRIB;
+    if (kinds[evUpdateFile])
+        mask |= FAN_MODIFY;
+    if (mask)
+        mask |= FAN_ONDIR;
+    return mask;
+}
+
+class TFanotifyBackend final : public TCaptureBackend {
+public:
+    TFanotifyBackend(TUniqueFd group, TUniqueFd stopFd) : group_(std::move(group)), stopFd_(std::move(stopFd))
+    {
+        kinds_.fill(false);
+    }
+    ~TFanotifyBackend() override
+    {
+        for (auto& [key, fs] : fileSystems_)
+            ::fanotify_mark(group_.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, mask_, fs.mountFd.get(), nullptr);
+    }
+
+    std::string name() const override { return "fanotify"; }
+    void open(TItemsStack& queue) override { queue_ = &queue; }
+    bool addWatch(const std::string& root, const TEventKinds& kinds) override;
+    void run() override;
+    void stop() override
+    {
+        stopRequested_.store(true);
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t written = ::write(stopFd_.get(), &one, sizeof one);
+    }
+    TCaptureCounters counters() const override
+    {
+        TCaptureCounters result;
+        result.overflows = overflows_.load();
+        result.refusedWatches = refusedWatches_.load();
+        result.unresolvedPaths = unresolvedPaths_.load();
+        return result;
+    }
+    std::vector<std::string> warnings() const override
+    {
+        std::lock_guard lock(warningsMutex_);
+        return warnings_;
+    }
+
+private:
+    struct TBatch {
+        std::chrono::system_clock::time_point time;
+        std::unordered_map<int, std::string> processNames;
+        std::vector<TItemObj> items;
+    };
+
+    void refuse(const std::string& text)
+    {
+        refusedWatches_.fetch_add(1);
+        std::lock_guard lock(warningsMutex_);
+        warnings_.push_back(text);
+    }
+    void drain();
+    void decode(const fanotify_event_metadata* meta, TBatch& batch);
+    std::optional<std::string> folderPath(const TFidRecord& record);
+    std::optional<std::string> entryPath(const std::optional<TFidRecord>& record);
+    bool isWatched(const std::string& path) const;
+    bool modifyDue(const std::string& path);
+    void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
+
+    TUniqueFd group_;
+    TUniqueFd stopFd_;
+    std::atomic<bool> stopRequested_{false};
+    TItemsStack* queue_ = nullptr;
+    const int selfPid_ = static_cast<int>(::getpid());
+
+    TEventKinds kinds_{};
+    std::uint64_t mask_ = 0;
+    std::unordered_map<std::string, TFileSystem> fileSystems_; // by fsid
+    std::vector<std::string> roots_;                            // canonical, in the order given
+    TPathCache folders_;
+    std::unordered_map<std::string, std::chrono::steady_clock::time_point> lastModify_;
+    std::vector<std::uint64_t> buffer_ = std::vector<std::uint64_t>(32768); // 256 KiB, aligned
+
+    std::atomic<std::uint64_t> overflows_{0};
+    std::atomic<std::uint64_t> refusedWatches_{0};
+    std::atomic<std::uint64_t> unresolvedPaths_{0};
+    mutable std::mutex warningsMutex_;
+    std::vector<std::string> warnings_;
+};
+
+bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kinds)
+{
+    char resolved[PATH_MAX];
+    if (!::realpath(root.c_str(), resolved)) {
+        refuse("cannot watch " + root + ": " + errorText(errno));
+        return false;
+    }
+    TUniqueFd folder(::open(resolved, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct statfs info {};
+    if (!folder || ::fstatfs(folder.get(), &info) != 0) {
+        refuse("cannot watch " + root + ": " + errorText(errno));
+        return false;
+    }
+    for (int k = 0; k < kEventCount; ++k)
+        kinds_[k] = kinds_[k] || kinds[k];
+    const std::uint64_t mask = markMask(kinds_);
+    const std::string key = fsidKey(&info.f_fsid);
+    auto known = fileSystems_.find(key);
+    if (mask != 0 && (known == fileSystems_.end() || mask != mask_)) {
+        if (::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, folder.get(), nullptr) != 0) {
+            const int error = errno;
+            std::string why = errorText(error);
+            if (error == EXDEV || error == ENODEV || error == EOPNOTSUPP)
+                why += " (this filesystem cannot be marked as a whole)";
+            refuse("fanotify refused a mark on " + root + ": " + why + "; the inotify fallback is not available yet");
+            return false;
+        }
+    }
+    mask_ = mask;
+    if (known == fileSystems_.end())
+        fileSystems_.emplace(key, TFileSystem{std::move(folder)});
+    roots_.emplace_back(resolved);
+    return true;
+}
+
+void TFanotifyBackend::run()
+{
+    if (!queue_)
+        throw std::logic_error("fanotify backend run before open");
+    pollfd fds[2] = {{group_.get(), POLLIN, 0}, {stopFd_.get(), POLLIN, 0}};
+    while (!stopRequested_.load()) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            throw std::system_error(errno, std::generic_category(), "poll on the fanotify group");
+        }
+        if (fds[1].revents)
+            return;
+        if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+            throw std::runtime_error("the fanotify group failed");
+        if (fds[0].revents & POLLIN)
+            drain();
+    }
+}
+
+// Reads everything available, then hands it to the queue in one append.
+void TFanotifyBackend::drain()
+{
+    TBatch batch;
+    batch.time = std::chrono::system_clock::now();
+    constexpr int kMaxReads = 64; // a busy system still gets its events delivered in slices
+    for (int reads = 0; reads < kMaxReads && !stopRequested_.load(); ++reads) {
+        ssize_t length = ::read(group_.get(), buffer_.data(), buffer_.size() * sizeof(std::uint64_t));
+        if (length < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                break;
+            throw std::system_error(errno, std::generic_category(), "read from the fanotify group");
+        }
+        if (length == 0)
+            break;
+        auto* meta = reinterpret_cast<fanotify_event_metadata*>(buffer_.data());
+        for (; FAN_EVENT_OK(meta, length); meta = FAN_EVENT_NEXT(meta, length)) {
+            if (meta->vers != FANOTIFY_METADATA_VERSION)
+                throw std::runtime_error("fanotify event layout of another kernel version");
+            if (meta->fd >= 0)
+                ::close(meta->fd);
+            decode(meta, batch);
+        }
+    }
+    queue_->addItems(std::move(batch.items));
+}
+
+void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch)
+{
+    const std::uint64_t mask = meta->mask;
+    if (mask & FAN_Q_OVERFLOW) {
+        overflows_.fetch_add(1);
+        if (kinds_[evUpdateDir])
+            for (const std::string& root : roots_)
+                emit(batch, 0, evUpdateDir, root);
+        return;
+    }
+    if (meta->pid == selfPid_)
+        return;
+    const TParsedEvent event = parseRecords(meta);
+    const bool folder = mask & FAN_ONDIR;
+    const int pid = meta->pid;
+
+    if (mask & FAN_RENAME) {
+        auto from = entryPath(event.oldDirName);
+        auto to = entryPath(event.newDirName);
+        if (!from || !to) {
+            unresolvedPaths_.fetch_add(1);
+            return;
+        }
+        if (folder) {
+            folders_.forgetUnder(*from);
+            if (event.object)
+                folders_.learn(event.object->key(), *to);
+        }
+        if ((isWatched(*from) || isWatched(*to)) && kinds_[folder ? evRenameFolder : evRenameFile])
+            emit(batch, pid, folder ? evRenameFolder : evRenameFile, std::move(*from), std::move(*to));
+        return;
+    }
+
+    const auto path = entryPath(event.dirName);
+    if (!path) {
+        // A link count change of a file replaced by a rename names no folder: the rename says it all.
+        if (mask != (FAN_ATTRIB | (mask & FAN_ONDIR)) || event.dirName)
+            unresolvedPaths_.fetch_add(1);
+        return;
+    }
+    if (folder && (mask & FAN_CREATE) && event.object)
+        folders_.learn(event.object->key(), *path);
+    if (folder && (mask & FAN_DELETE) && event.object)
+        folders_.forget(event.object->key());
+    if (!isWatched(*path))
+        return;
+
+    // A merged mask gives one event per bit, in the order of the calls that caused them.
+    if ((mask & FAN_CREATE) && kinds_[folder ? evMkDir : evCreate])
+        emit(batch, pid, folder ? evMkDir : evCreate, *path);
+    if ((mask & FAN_MODIFY) && !folder && kinds_[evUpdateFile] && modifyDue(*path))
+        emit(batch, pid, evUpdateFile, *path);
+    if ((mask & FAN_ATTRIB) && kinds_[evAttributes])
+        emit(batch, pid, evAttributes, *path);
+    if ((mask & FAN_DELETE) && kinds_[folder ? evRmDir : evDelete])
+        emit(batch, pid, folder ? evRmDir : evDelete, *path);
+}
+
+std::optional<std::string> TFanotifyBackend::entryPath(const std::optional<TFidRecord>& record)
+{
+    if (!record)
+        return std::nullopt;
+    auto folder = folderPath(*record);
+    if (!folder)
+        return std::nullopt;
+    return joinPath(*folder, record->name);
+}
+
+std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record)
+{
+    const std::string key = record.key();
+    if (const std::string* known = folders_.find(key))
+        return *known;
+    auto fs = fileSystems_.find(fsidKey(&record.info->fsid));
+    if (fs == fileSystems_.end())
+        return std::nullopt;
+    // open_by_handle_at wants a writable handle.
+    std::vector<unsigned char> copy(sizeof(file_handle) + record.handle->handle_bytes);
+    std::memcpy(copy.data(), record.handle, copy.size());
+    TUniqueFd opened(::open_by_handle_at(fs->second.mountFd.get(), reinterpret_cast<file_handle*>(copy.data()),
+                                         O_PATH | O_CLOEXEC));
+    if (!opened)
+        return std::nullopt;
+    struct stat status {};
+    if (::fstat(opened.get(), &status) != 0 || status.st_nlink == 0)
+        return std::nullopt; // gone meanwhile: its name is no longer known
+    char target[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(opened.get());
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target || target[0] != '/')
+        return std::nullopt;
+    std::string path(target, static_cast<std::size_t>(length));
+    folders_.learn(key, path);
+    return path;
+}
+
+bool TFanotifyBackend::isWatched(const std::string& path) const
+{
+    for (const std::string& root : roots_)
+        if (isUnder(path, root))
+            return true;
+    return false;
+}
+
+bool TFanotifyBackend::modifyDue(const std::string& path)
+{
+    const auto now = std::chrono::steady_clock::now();
+    constexpr auto kQuiet = std::chrono::seconds(1);
+    auto [it, added] = lastModify_.try_emplace(path, now);
+    if (!added) {
+        if (now - it->second < kQuiet)
+            return false;
+        it->second = now;
+    }
+    if (lastModify_.size() > 8192)
+        std::erase_if(lastModify_, [&](const auto& entry) { return now - entry.second >= kQuiet; });
+    return true;
+}
+
+void TFanotifyBackend::emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2)
+{
+    TEventOrigin origin{batch.time, pid, {}};
+    if (pid > 0) {
+        auto [it, added] = batch.processNames.try_emplace(pid);
+        if (added) {
+            TUniqueFd comm(::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
+            char name[64];
+            const ssize_t length = comm ? ::read(comm.get(), name, sizeof name) : -1;
+            if (length > 0)
+                it->second.assign(name, static_cast<std::size_t>(length));
+            while (!it->second.empty() && it->second.back() == '\n')
+                it->second.pop_back();
+        }
+        origin.process = it->second;
+    }
+    batch.items.emplace_back(std::move(item1), std::move(item2), eventNum, std::move(origin));
+}
+
+} // namespace
+
+std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
+{
+    const unsigned flags = FAN_CLASS_NOTIF | FAN_REPORT_DFID_NAME_TARGET | FAN_UNLIMITED_QUEUE | FAN_CLOEXEC |
+                           FAN_NONBLOCK;
+    TUniqueFd group(::fanotify_init(flags, O_RDONLY | O_LARGEFILE));
+    if (!group) {
+        const int error = errno;
+        whyNot = "fanotify refused: " + errorText(error);
+        if (error == EPERM)
+            whyNot += " (needs CAP_SYS_ADMIN)";
+        else if (error == EINVAL)
+            whyNot += " (needs Linux 5.17 or later for rename reporting)";
+        else if (error == ENOSYS)
+            whyNot += " (the kernel has no fanotify)";
+        return nullptr;
+    }
+    TUniqueFd stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!stopFd) {
+        whyNot = "fanotify: no stop handle: " + errorText(errno);
+        return nullptr;
+    }
+    return std::make_unique<TFanotifyBackend>(std::move(group), std::move(stopFd));
+}
