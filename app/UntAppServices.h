@@ -1,0 +1,33 @@
+// What the desktop program asks of the system, in Qt terms: the computer name, opening an address,
+// the drive roots to watch, the user's time format, and the icon source of both views.
+#pragma once
+
+#include "pipeline/UntViewIcons.h"
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// The host name; "Unknow" when the system gives none.
+std::string getComputerName();
+// Opens a document, folder or web address with the desktop's handler; a failure is not reported.
+void shellOpen(const std::string& address);
+// Mount points of the local block-device filesystems, each with a final "/", in path order.
+std::vector<std::string> localDriveRoots();
+// The current local time of day in the user's long time format.
+std::string longTimeText();
+
+// Maps the views' lookups onto the shared icon registry. Folder lookups repeat for almost every
+// list row, so their answers are kept (a bounded number of them). User-interface thread only.
+class TRegistryIconSource final : public TIconSource {
+public:
+    int extIcon(std::string_view name) override;
+    int pathIcon(std::string_view path) override;
+    int windowsDirIcon() override;
+
+    static constexpr std::size_t kMaxRemembered = 65536;
+
+private:
+    std::unordered_map<std::string, int> byPath_;
+    int windowsDir_ = -1;
+};

@@ -1,0 +1,531 @@
+#include "app/UntMain.h"
+
+#include "app/UntAbout.h"
+#include "app/UntAppServices.h"
+#include "app/UntPictures.h"
+#include "pipeline/UntMakerLinks.h"
+#include "widgets/UntGlassActiveLabel.h"
+#include "widgets/UntGlassBars.h"
+#include "widgets/UntGlassPanel.h"
+#include "widgets/UntGlassProgressBar.h"
+#include "widgets/UntGlassToolButton.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTableView>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+constexpr int kRecordIdle = picRecord;
+constexpr int kRecordRunning = picStop;
+constexpr int kPauseRunning = picPause;
+constexpr int kPausePaused = picResume;
+
+bool askExit(QWidget* owner, const QString& title)
+{
+    QMessageBox box(QMessageBox::Question, title, QStringLiteral("Close Program"),
+                    QMessageBox::Yes | QMessageBox::No, owner);
+    box.setInformativeText(
+        QStringLiteral("This action will close the process and all its background tasks. Are you sure?"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+TMainServices withDefaults(TMainServices s)
+{
+    if (!s.backend)
+        s.backend = [] { return chooseBackend(TBackendKind::Auto); };
+    if (!s.driveRoots)
+        s.driveRoots = localDriveRoots;
+    if (!s.timeText)
+        s.timeText = longTimeText;
+    if (!s.icons)
+        s.icons = std::make_shared<TRegistryIconSource>();
+    if (!s.openAddress)
+        s.openAddress = shellOpen;
+    if (s.computerName.empty())
+        s.computerName = getComputerName();
+    if (!s.confirmExit)
+        s.confirmExit = askExit;
+    if (!s.trayAvailable)
+        s.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    return s;
+}
+
+TGlassToolButton* makeButton(QWidget* parent, const QRect& design, const QString& caption)
+{
+    auto* button = new TGlassToolButton(parent);
+    button->setGeometry(design);
+    button->setText(caption);
+    button->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+} // namespace
+
+TFrmMain::TFrmMain(TMainServices services, QWidget* parent)
+    : QWidget(parent), services_(withDefaults(std::move(services))),
+      tree_(services_.icons, kNativePathStyle, services_.timeText), list_(services_.icons, kNativePathStyle),
+      treeModel_(std::make_unique<TTreeItemModel>(tree_)), listModel_(std::make_unique<TListItemModel>(list_)),
+      invoker_(std::make_unique<TQtInvoker>(this))
+{
+    setWindowTitle(QString::fromLatin1(kMainCaption) + QStringLiteral(" - ") +
+                   QString::fromStdString(services_.computerName));
+    setWindowIcon(programIcon());
+    resize(635, 351);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    createControls();
+
+    statusTimer_ = new QTimer(this);
+    statusTimer_->setInterval(1000);
+    connect(statusTimer_, &QTimer::timeout, this, &TFrmMain::refreshCaptureStatus);
+
+    setStatus(QStringLiteral("idle."));
+    processResize();
+}
+
+TFrmMain::~TFrmMain()
+{
+    shutdown();
+    // The views go before the models they show.
+    delete c_.Tree;
+    delete c_.List;
+}
+
+void TFrmMain::createControls()
+{
+    c_.ToolBar = new TGlassToolBar(this);
+    c_.ToolBar->setGeometry(0, 0, width(), 31);
+
+    c_.Tree = new QTreeView(this);
+    c_.Tree->setGeometry(8, 80, 297, 249);
+    c_.Tree->setHeaderHidden(true);
+    c_.Tree->setIndentation(19);
+    c_.Tree->setUniformRowHeights(true);
+    c_.Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    c_.Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    c_.Tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    c_.Tree->setModel(treeModel_.get());
+
+    c_.tbhelp = makeButton(c_.ToolBar, {584, 3, 43, 24}, {});
+    c_.tbhelp->setIcon(helpMenuIcon());
+    c_.tbhelp->setIconSize({26, 16});
+    c_.tbsettings = makeButton(c_.ToolBar, {551, 3, 27, 24}, {});
+    c_.tbsettings->setIcon(img16(picSettings));
+
+    c_.pTop = new TGlassPanel(this);
+    c_.pTop->setGeometry(8, 37, 619, 37);
+    c_.pTop->setFillStyle(TGlassPanelFillStyle::pfsGradient);
+    c_.pTop->setOuterBorders(allGlassBorders());
+    c_.tbTree = makeButton(c_.pTop, {4, 5, 81, 27}, QStringLiteral("Tree"));
+    c_.tbTree->setIcon(img16(picTree));
+    c_.tbTree->setEnabled(false);
+    c_.tbList = makeButton(c_.pTop, {91, 5, 81, 27}, QStringLiteral("List"));
+    c_.tbList->setIcon(img16(picList));
+    c_.lMater = new TGlassActiveLabel(c_.pTop);
+    c_.lMater->move(576, 11);
+    c_.tbClean = makeButton(c_.pTop, {178, 5, 31, 27}, {});
+    c_.tbClean->setIcon(img16(picClean));
+    c_.tbClean->setToolTip(QStringLiteral("Clean"));
+    c_.tbsave = makeButton(c_.pTop, {215, 5, 31, 27}, {});
+    c_.tbsave->setIcon(img16(picSave));
+    c_.tbsave->setToolTip(QStringLiteral("Save"));
+
+    c_.tbRecord = makeButton(c_.ToolBar, {4, 3, 89, 24}, {});
+    setPicture(c_.tbRecord, kRecordIdle, QStringLiteral("Record"));
+    c_.tbPause = makeButton(c_.ToolBar, {99, 3, 89, 24}, {});
+    setPicture(c_.tbPause, kPauseRunning, QStringLiteral("Pause"));
+    c_.tbPause->hide();
+
+    c_.P = new TGlassProgressBar(this);
+    c_.P->setGeometry(8, 335, 619, 9);
+    c_.P->setColor(QColor(0, 255, 0));
+    c_.P->setRounded(true);
+    c_.P->setShowPosText(false);
+    c_.P->setPosition(0);
+    c_.P->hide();
+
+    c_.List = new QTableView(this);
+    c_.List->setGeometry(311, 80, 316, 249);
+    c_.List->setModel(listModel_.get());
+    c_.List->setShowGrid(true);
+    c_.List->setWordWrap(false);
+    c_.List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    c_.List->setSelectionBehavior(QAbstractItemView::SelectRows);
+    c_.List->verticalHeader()->hide();
+    c_.List->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    c_.List->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    c_.List->horizontalHeader()->setHighlightSections(false);
+    c_.List->horizontalHeader()->setSectionsClickable(false);
+    for (std::size_t i = 0; i < kListColumns.size(); ++i)
+        c_.List->setColumnWidth(static_cast<int>(i), kListColumns[i].width);
+    c_.List->hide();
+
+    c_.Tray = new QSystemTrayIcon(programIcon(), this);
+    c_.Tray->setToolTip(windowTitle());
+    c_.PopAbout = new QMenu(this);
+    c_.Likeus1 = c_.PopAbout->addAction(img16(picLike), QStringLiteral("Like us !"));
+    c_.About1 = c_.PopAbout->addAction(img16(picAbout), QStringLiteral("About"));
+    c_.PopAbout->addSeparator();
+    c_.ExitProgram1 = c_.PopAbout->addAction(img16(picExit), QStringLiteral("Exit Program"));
+
+    connect(c_.tbRecord, &QToolButton::clicked, this, &TFrmMain::tbRecordClick);
+    connect(c_.tbPause, &QToolButton::clicked, this, &TFrmMain::tbPauseClick);
+    connect(c_.tbClean, &QToolButton::clicked, this, &TFrmMain::tbCleanClick);
+    connect(c_.tbTree, &QToolButton::clicked, this, &TFrmMain::tbTreeClick);
+    connect(c_.tbList, &QToolButton::clicked, this, &TFrmMain::tbListClick);
+    connect(c_.tbsettings, &QToolButton::clicked, this, &TFrmMain::tbsettingsClick);
+    connect(c_.tbhelp, &QToolButton::clicked, this, &TFrmMain::tbhelpClick);
+    connect(c_.tbsave, &QToolButton::clicked, this, &TFrmMain::saveRequested);
+    connect(c_.Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            TrayClick();
+    });
+    connect(c_.Tray, &QSystemTrayIcon::messageClicked, this, &TFrmMain::TrayClick);
+    connect(c_.Likeus1, &QAction::triggered, this, &TFrmMain::Likeus1Click);
+    connect(c_.About1, &QAction::triggered, this, &TFrmMain::About1Click);
+    connect(c_.ExitProgram1, &QAction::triggered, this, &TFrmMain::ExitProgram1Click);
+}
+
+void TFrmMain::setPicture(TGlassToolButton* button, int picture, const QString& caption)
+{
+    button->setIcon(img16(picture));
+    button->setText(caption);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    if (button == c_.tbRecord)
+        recordPicture_ = picture;
+    else if (button == c_.tbPause)
+        pausePicture_ = picture;
+}
+
+QString TFrmMain::status() const
+{
+    return c_.lMater->text();
+}
+
+void TFrmMain::setStatus(const QString& text)
+{
+    c_.lMater->setText(text);
+    c_.lMater->adjustSize();
+    c_.lMater->move(c_.pTop->width() - c_.lMater->width() - 8, c_.lMater->y());
+}
+
+void TFrmMain::processResize()
+{
+    const int cw = width();
+    const int ch = height();
+    c_.ToolBar->setGeometry(0, 0, cw, c_.ToolBar->height());
+    const int toolBarH = c_.ToolBar->height();
+
+    c_.pTop->setGeometry(4, toolBarH + 4, cw - 8, c_.pTop->height());
+    QRect tree(4, toolBarH + c_.pTop->height() + 8, cw - 8, c_.Tree->height());
+    c_.P->setGeometry(4, ch - c_.P->height() - 4, cw - 8, c_.P->height());
+    tree.setHeight(!c_.P->isHidden() ? ch - toolBarH - c_.pTop->height() - c_.P->height() - 16
+                                     : ch - toolBarH - c_.pTop->height() - 12);
+    c_.Tree->setGeometry(tree);
+    c_.lMater->move(c_.pTop->width() - c_.lMater->width() - 8, c_.lMater->y());
+
+    c_.tbTree->move(4, c_.tbTree->y());
+    c_.tbList->move(c_.tbTree->x() + c_.tbTree->width() + 4, c_.tbList->y());
+    c_.tbClean->move(c_.tbList->x() + c_.tbList->width() + 4, c_.tbClean->y());
+    c_.tbsave->move(c_.tbClean->x() + c_.tbClean->width() + 4, c_.tbsave->y());
+
+    c_.tbRecord->move(4, c_.tbRecord->y());
+    c_.tbPause->move(c_.tbRecord->x() + c_.tbRecord->width() + 4, c_.tbPause->y());
+
+    c_.tbhelp->move(cw - c_.tbhelp->width() - 4, c_.tbhelp->y());
+    c_.tbsettings->move(c_.tbhelp->x() - c_.tbsettings->width() - 4, c_.tbsettings->y());
+
+    c_.List->setGeometry(c_.Tree->geometry());
+}
+
+void TFrmMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (trayVisible_ && settings_ && settings_->trayOnClose())
+        hideTray();
+    processResize();
+    if (!loaded_ && settings_ && settings_->autoCapture())
+        startCapture();
+    loaded_ = true;
+}
+
+void TFrmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    processResize();
+}
+
+void TFrmMain::closeEvent(QCloseEvent* event)
+{
+    if (!closedForGood_ && settings_ && settings_->trayOnClose()) {
+        event->ignore();
+        if (services_.trayAvailable()) {
+            showTray();
+            hide();
+        } else {
+            // Nowhere to restore a hidden window from: keep it on the task bar instead.
+            showMinimized();
+        }
+        return;
+    }
+    event->accept();
+    closedForGood_ = true;
+    shutdown();
+    emit programEnd(0);
+}
+
+void TFrmMain::showTray()
+{
+    trayVisible_ = true;
+    balloonTitle_ = QString::fromLatin1(kBalloonTitle);
+    balloonText_ = QString::fromLatin1(kBalloonText);
+    c_.Tray->show();
+    c_.Tray->showMessage(balloonTitle_, balloonText_, QSystemTrayIcon::Information);
+}
+
+void TFrmMain::hideTray()
+{
+    trayVisible_ = false;
+    c_.Tray->hide();
+}
+
+void TFrmMain::TrayClick()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TFrmMain::startCapture()
+{
+    if (closedForGood_ || !settings_ || (monitor_ && monitor_->isRunning()))
+        return;
+    setStatus(QStringLiteral("Live Capture."));
+    c_.lMater->setToolTip({});
+    monitor_.reset(); // the previous recording has ended: this only joins its finished thread
+    std::unique_ptr<TBatchClock> clock = services_.batchClock ? services_.batchClock() : nullptr;
+    monitor_ = std::make_unique<TShellMonitor>(*invoker_, *settings_, *this, *this, services_.backend(),
+                                               services_.driveRoots, std::move(clock));
+    monitor_->start();
+    settings_->setRecordMode(true);
+    statusTimer_->start();
+}
+
+void TFrmMain::tbRecordClick()
+{
+    if (recordPicture_ == kRecordIdle) {
+        startCapture(); // ignored while the previous monitor thread still exists
+        return;
+    }
+    if (monitor_)
+        monitor_->stop();
+    if (settings_)
+        settings_->setRecordMode(false);
+    statusTimer_->stop();
+    setStatus(QStringLiteral("idle."));
+}
+
+void TFrmMain::tbPauseClick()
+{
+    if (monitor_ && monitor_->isRunning())
+        monitor_->setPause(pausePicture_ != kPausePaused);
+}
+
+void TFrmMain::tbCleanClick()
+{
+    clearViews();
+}
+
+void TFrmMain::clearViews()
+{
+    pendingRows_.clear();
+    tree_.clear();
+    list_.clear();
+}
+
+void TFrmMain::tbTreeClick()
+{
+    c_.tbTree->setEnabled(false);
+    c_.tbList->setEnabled(true);
+    c_.Tree->show();
+    c_.List->hide();
+}
+
+void TFrmMain::tbListClick()
+{
+    c_.tbList->setEnabled(false);
+    c_.tbTree->setEnabled(true);
+    c_.List->show();
+    c_.Tree->hide();
+}
+
+void TFrmMain::tbsettingsClick()
+{
+    if (settings_)
+        settings_->showModal(this);
+}
+
+void TFrmMain::tbhelpClick()
+{
+    c_.PopAbout->popup(QCursor::pos());
+}
+
+void TFrmMain::Likeus1Click()
+{
+    services_.openAddress(kMakerFacebook);
+}
+
+void TFrmMain::About1Click()
+{
+    if (about_)
+        about_->exec();
+}
+
+void TFrmMain::ExitProgram1Click()
+{
+    closeProgram();
+}
+
+void TFrmMain::closeProgram()
+{
+    if (!services_.confirmExit(this, windowTitle()))
+        return;
+    closedForGood_ = true;
+    shutdown();
+    emit programEnd(0);
+}
+
+void TFrmMain::shutdown()
+{
+    if (!invoker_)
+        return;
+    invoker_->close();
+    if (monitor_) {
+        monitor_->stop();
+        monitor_->wait();
+    }
+    statusTimer_->stop();
+    closedForGood_ = true;
+}
+
+void TFrmMain::refreshCaptureStatus()
+{
+    if (!monitor_ || !monitor_->isRunning() || recordPicture_ != kRecordRunning)
+        return;
+    QStringList notes;
+    const std::string name = monitor_->backendName();
+    if (!name.empty())
+        notes << QStringLiteral("Capture: %1").arg(QString::fromStdString(name));
+    if (!monitor_->backendReason().empty())
+        notes << QString::fromStdString(monitor_->backendReason());
+    for (const std::string& warning : monitor_->backendWarnings())
+        notes << QString::fromStdString(warning);
+    c_.lMater->setToolTip(notes.join(QLatin1Char('\n')));
+    const std::uint64_t lost = monitor_->counters().lost();
+    if (lost > 0)
+        setStatus(QStringLiteral("Live Capture. (%1 events lost)").arg(lost));
+}
+
+void TFrmMain::showRecordingStarted()
+{
+    setPicture(c_.tbRecord, kRecordRunning, QStringLiteral("Stop"));
+    setPicture(c_.tbPause, kPauseRunning, QStringLiteral("Pause"));
+    c_.tbPause->show();
+    refreshCaptureStatus();
+}
+
+void TFrmMain::showRecordingStopped(bool clean)
+{
+    setPicture(c_.tbRecord, kRecordIdle, QStringLiteral("Record"));
+    c_.tbPause->hide();
+    if (clean)
+        clearViews();
+    statusTimer_->stop();
+    if (settings_)
+        settings_->setRecordMode(false);
+    const std::string failure = monitor_ ? monitor_->getFailure() : std::string();
+    if (!failure.empty()) {
+        setStatus(QStringLiteral("idle. (capture could not start)"));
+        c_.lMater->setToolTip(QString::fromStdString(failure));
+    } else if (status() != QLatin1String("idle.")) {
+        setStatus(QStringLiteral("idle."));
+    }
+}
+
+void TFrmMain::showPaused(bool paused)
+{
+    if (paused)
+        setPicture(c_.tbPause, kPausePaused, QStringLiteral("Resume"));
+    else
+        setPicture(c_.tbPause, kPauseRunning, QStringLiteral("Pause"));
+}
+
+void TFrmMain::addDirectoryFile(const std::string& item1, const std::string& item2, int eventNum)
+{
+    tree_.addDirectoryFile(item1, item2, eventNum);
+}
+
+void TFrmMain::addListItem(const std::string& item1, const std::string& item2, int eventNum)
+{
+    flushRows();
+    list_.addListItem(item1, item2, eventNum);
+}
+
+void TFrmMain::batchStart(int count)
+{
+    c_.P->setMax(count);
+    c_.P->setPosition(0);
+    c_.P->show();
+    processResize();
+}
+
+void TFrmMain::treeStep(const TItemObj& item)
+{
+    tree_.addDirectoryFile(item.getItem1(), item.getItem2(), item.getEventNum());
+}
+
+void TFrmMain::listStep(const TItemObj& item)
+{
+    pendingRows_.push_back(item);
+    if (!flushPosted_) {
+        flushPosted_ = true;
+        // Runs once the current hand-off has returned: one insertion per chunk.
+        QMetaObject::invokeMethod(this, [this] { flushRows(); }, Qt::QueuedConnection);
+    }
+}
+
+void TFrmMain::flushRows()
+{
+    flushPosted_ = false;
+    if (pendingRows_.empty())
+        return;
+    list_.addListItems(pendingRows_);
+    pendingRows_.clear();
+}
+
+void TFrmMain::progress(int position)
+{
+    c_.P->setPosition(position);
+}
+
+void TFrmMain::batchEnd(bool autoExpand)
+{
+    flushRows();
+    c_.P->hide();
+    c_.P->setPosition(0);
+    processResize();
+    if (autoExpand)
+        c_.Tree->expandAll();
+    c_.Tree->viewport()->update();
+    refreshCaptureStatus();
+}
