@@ -1,0 +1,403 @@
+#include "AppTestSupport.h"
+#include "app/UntAbout.h"
+#include "capture/UntEvents.h"
+#include "widgets/UntGlassActiveLabel.h"
+#include "widgets/UntGlassBars.h"
+#include "widgets/UntGlassPanel.h"
+#include "widgets/UntGlassProgressBar.h"
+#include "widgets/UntGlassToolButton.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A window with fake capture and settings, its models under the model checks.
+struct Window {
+    TFakeCapture capture;
+    TFakeSettings settings;
+    std::unique_ptr<TFrmMain> frm;
+    std::unique_ptr<TModelCheck> check;
+    std::unique_ptr<QSignalSpy> ended;
+
+    explicit Window(std::function<void(TMainServices&)> adjust = {})
+    {
+        TMainServices services = capture.services();
+        if (adjust)
+            adjust(services);
+        frm = std::make_unique<TFrmMain>(std::move(services));
+        frm->setSettingsWindow(&settings);
+        check = std::make_unique<TModelCheck>(*frm);
+        ended = std::make_unique<QSignalSpy>(frm.get(), &TFrmMain::programEnd);
+    }
+    const TFrmMain::TControls& c() const { return frm->controls(); }
+
+    // Presses Record and waits for the monitor thread's first step.
+    void record()
+    {
+        c().tbRecord->click();
+        ASSERT_TRUE(waitFor([&] { return frm->recordPicture() == 11 && capture.backend; }));
+        ASSERT_TRUE(waitFor([&] { return frm->shellMonitor()->getState() == TMonitorState::Recording; }));
+    }
+    void stop()
+    {
+        c().tbRecord->click();
+        ASSERT_TRUE(waitFor([&] { return frm->recordPicture() == 8; }));
+    }
+    // Hands the events to the queue and lets the worker take them in one batch.
+    void deliver(std::vector<TItemObj> items)
+    {
+        const std::size_t rows = frm->eventList().rowCount() + items.size();
+        capture.backend->add(std::move(items));
+        capture.clock->tick();
+        ASSERT_TRUE(waitFor([&] { return frm->eventList().rowCount() == rows && c().P->isHidden(); }));
+    }
+};
+
+std::vector<TItemObj> creates(const std::string& folder, int count)
+{
+    std::vector<TItemObj> items;
+    for (int i = 0; i < count; ++i)
+        items.emplace_back(folder + "f" + std::to_string(i) + ".txt", "", evCreate);
+    return items;
+}
+
+TEST(MainWindow, DesignLayoutAndInitialState)
+{
+    Window w;
+    const auto& c = w.c();
+    EXPECT_EQ(w.frm->windowTitle().toStdString(), "Velmora Windows Files Monitor v1.1 - TESTHOST");
+    EXPECT_EQ(w.frm->size(), QSize(635, 351));
+
+    EXPECT_EQ(c.ToolBar->geometry(), QRect(0, 0, 635, 31));
+    EXPECT_EQ(c.pTop->geometry(), QRect(4, 35, 627, 37));
+    EXPECT_EQ(c.Tree->geometry(), QRect(4, 76, 627, 271));
+    EXPECT_EQ(c.List->geometry(), c.Tree->geometry());
+    EXPECT_EQ(c.P->geometry(), QRect(4, 338, 627, 9));
+    EXPECT_EQ(c.tbTree->x(), 4);
+    EXPECT_EQ(c.tbList->x(), 89);
+    EXPECT_EQ(c.tbClean->x(), 174);
+    EXPECT_EQ(c.tbsave->x(), 209);
+    EXPECT_EQ(c.tbRecord->x(), 4);
+    EXPECT_EQ(c.tbPause->x(), 97);
+    EXPECT_EQ(c.tbhelp->x(), 588);
+    EXPECT_EQ(c.tbsettings->x(), 557);
+
+    // With the progress bar showing, the views end 4 pixels above it.
+    w.frm->batchStart(10);
+    EXPECT_EQ(c.Tree->geometry(), QRect(4, 76, 627, 258));
+    EXPECT_EQ(c.List->geometry(), QRect(4, 76, 627, 258));
+    EXPECT_EQ(c.P->y(), 338);
+    EXPECT_EQ(c.P->max(), 10);
+    w.frm->batchEnd(false);
+    EXPECT_TRUE(c.P->isHidden());
+    EXPECT_EQ(c.P->position(), 0);
+    EXPECT_EQ(c.Tree->height(), 271);
+
+    EXPECT_FALSE(c.tbTree->isEnabled());
+    EXPECT_TRUE(c.tbList->isEnabled());
+    EXPECT_FALSE(c.Tree->isHidden());
+    EXPECT_TRUE(c.List->isHidden());
+    EXPECT_TRUE(c.tbPause->isHidden());
+    EXPECT_EQ(w.frm->recordPicture(), 8);
+    EXPECT_EQ(c.tbRecord->text().toStdString(), "Record");
+    EXPECT_EQ(w.frm->status().toStdString(), "idle.");
+    EXPECT_EQ(c.Tree->indentation(), 19);
+    EXPECT_TRUE(c.Tree->uniformRowHeights());
+    EXPECT_TRUE(c.List->showGrid());
+    EXPECT_EQ(c.List->columnWidth(0), 120);
+    EXPECT_EQ(c.List->columnWidth(1), 120);
+    EXPECT_EQ(c.List->columnWidth(2), 100);
+    EXPECT_EQ(c.List->columnWidth(3), 255);
+
+    QStringList menu;
+    for (QAction* action : c.PopAbout->actions())
+        menu << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(menu.join(QLatin1Char('|')).toStdString(), "Like us !|About|-|Exit Program");
+}
+
+TEST(MainWindow, StatusStaysRightAlignedInThePanel)
+{
+    Window w;
+    const auto rightGap = [&] { return w.c().pTop->width() - (w.c().lMater->x() + w.c().lMater->width()); };
+    EXPECT_EQ(rightGap(), 8);
+    const int idleWidth = w.c().lMater->width();
+    w.record();
+    EXPECT_EQ(w.frm->status().toStdString(), "Live Capture.");
+    EXPECT_GT(w.c().lMater->width(), idleWidth);
+    EXPECT_EQ(rightGap(), 8);
+    w.frm->show();
+    w.frm->resize(900, 500);
+    EXPECT_EQ(w.c().pTop->width(), 892);
+    EXPECT_EQ(rightGap(), 8);
+    EXPECT_EQ(w.c().tbhelp->x(), 900 - 43 - 4);
+    EXPECT_EQ(w.c().Tree->height(), 500 - 31 - 37 - 12);
+}
+
+TEST(MainWindow, StatusCountsLostEventsAndShowsTheBackend)
+{
+    Window w;
+    w.record();
+    w.capture.backend->lost = 12;
+    w.deliver(creates("/x/", 1)); // a batch end refreshes the status
+    EXPECT_EQ(w.frm->status().toStdString(), "Live Capture. (12 events lost)");
+    EXPECT_TRUE(w.c().lMater->toolTip().contains(QStringLiteral("fake: for the tests")));
+    EXPECT_EQ(w.c().pTop->width() - (w.c().lMater->x() + w.c().lMater->width()), 8);
+}
+
+TEST(MainWindow, RecordStopAndTheButtonsThatShowIt)
+{
+    Window w;
+    w.record();
+    EXPECT_TRUE(w.settings.recordMode);
+    EXPECT_FALSE(w.c().tbPause->isHidden());
+    EXPECT_EQ(w.c().tbRecord->text().toStdString(), "Stop");
+    EXPECT_EQ(w.frm->pausePicture(), 7);
+
+    // Record is ignored while a monitor thread exists: a second start makes no second monitor.
+    TShellMonitor* first = w.frm->shellMonitor();
+    w.frm->startCapture();
+    EXPECT_EQ(w.frm->shellMonitor(), first);
+    EXPECT_EQ(w.capture.recordings, 1);
+
+    // Stop: "idle." at once, the button changes only when the monitor thread has ended.
+    w.c().tbRecord->click();
+    EXPECT_EQ(w.frm->status().toStdString(), "idle.");
+    EXPECT_EQ(w.frm->recordPicture(), 11);
+    EXPECT_FALSE(w.settings.recordMode);
+    ASSERT_TRUE(waitFor([&] { return w.frm->recordPicture() == 8; }));
+    EXPECT_TRUE(w.c().tbPause->isHidden());
+    EXPECT_EQ(w.c().tbRecord->text().toStdString(), "Record");
+    ASSERT_TRUE(waitFor([&] { return !w.frm->shellMonitor()->isRunning(); }));
+
+    w.record();
+    EXPECT_EQ(w.capture.recordings, 2);
+}
+
+TEST(MainWindow, StopKeepsOrCleansTheViews)
+{
+    for (bool clean : {false, true}) {
+        Window w;
+        w.settings.cautoclean = clean;
+        w.record();
+        w.deliver(creates("/data/", 3));
+        ASSERT_EQ(w.frm->eventList().rowCount(), 3u);
+        w.stop();
+        if (clean) {
+            EXPECT_EQ(printTreeModel(w.frm->treeModel()), "");
+            EXPECT_EQ(printListModel(w.frm->listModel()), "");
+        } else {
+            EXPECT_EQ(printTreeModel(w.frm->treeModel()), "/\n  data\n    f0.txt\n    f1.txt\n    f2.txt\n");
+            EXPECT_EQ(w.frm->listModel().rowCount(), 3);
+        }
+    }
+}
+
+TEST(MainWindow, PauseHoldsEventsBackAndResumeDeliversThemAsOneBatchInOrder)
+{
+    // The model checks walk both models on every change, which bounds the size here.
+    constexpr int kHeld = 700;
+    Window w;
+    w.record();
+    w.c().tbPause->click();
+    EXPECT_EQ(w.frm->pausePicture(), 6);
+    EXPECT_EQ(w.c().tbPause->text().toStdString(), "Resume");
+
+    w.capture.backend->add(creates("/p/", kHeld));
+    // The worker wakes up, finds itself paused and goes back to waiting without delivering.
+    const long before = w.capture.clock->entries();
+    w.capture.clock->tick();
+    ASSERT_TRUE(waitFor([&] { return w.capture.clock->entries() > before; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.frm->eventList().rowCount(), 0u);
+
+    QSignalSpy inserted(&w.frm->listModel(), &QAbstractItemModel::rowsInserted);
+    w.c().tbPause->click();
+    EXPECT_EQ(w.frm->pausePicture(), 7);
+    w.capture.clock->tick();
+    ASSERT_TRUE(waitFor([&] { return w.frm->eventList().rowCount() == kHeld && w.c().P->isHidden(); }));
+    EXPECT_EQ(w.c().P->max(), kHeld) << "one batch of all held events";
+    EXPECT_LT(inserted.count(), kHeld) << "rows are inserted per chunk, not one by one";
+    bool inOrder = true;
+    for (int i = 0; i < kHeld; ++i)
+        inOrder = inOrder && w.frm->eventList().getFrom(static_cast<std::size_t>(i)) == "f" + std::to_string(i) + ".txt";
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(w.frm->eventTree().nodeCount(), kHeld + 2u);
+}
+
+TEST(MainWindow, CleanAndViewSwitchKeepContentsApart)
+{
+    Window w;
+    w.record();
+    w.deliver({{"/a/b.txt", "", evCreate}});
+    const std::string tree = printTreeModel(w.frm->treeModel());
+    w.c().tbList->click();
+    EXPECT_FALSE(w.c().tbList->isEnabled());
+    EXPECT_TRUE(w.c().tbTree->isEnabled());
+    EXPECT_TRUE(w.c().Tree->isHidden());
+    EXPECT_FALSE(w.c().List->isHidden());
+    w.c().tbTree->click();
+    EXPECT_FALSE(w.c().tbTree->isEnabled());
+    EXPECT_TRUE(w.c().tbList->isEnabled());
+    EXPECT_EQ(printTreeModel(w.frm->treeModel()), tree);
+    EXPECT_EQ(w.frm->listModel().rowCount(), 1);
+
+    w.c().tbClean->click();
+    EXPECT_EQ(w.frm->listModel().rowCount(), 0);
+    EXPECT_EQ(w.frm->treeModel().rowCount(), 0);
+    // Recording goes on after a clean.
+    w.deliver({{"/a/c.txt", "", evCreate}});
+    EXPECT_EQ(printTreeModel(w.frm->treeModel()), "/\n  a\n    c.txt\n");
+}
+
+TEST(MainWindow, AutoExpandAfterABatchOnlyWhenAsked)
+{
+    for (bool expand : {false, true}) {
+        Window w;
+        w.settings.cAutoExpand = expand;
+        w.record();
+        w.deliver({{"/deep/er/file.txt", "", evCreate}});
+        const QModelIndex root = w.frm->treeModel().index(0, 0);
+        EXPECT_EQ(w.c().Tree->isExpanded(root), expand);
+    }
+}
+
+TEST(MainWindow, AutoCaptureOnTheFirstShowOnlyAndTheTrayRoundTrip)
+{
+    Window w;
+    w.settings.cAutoCapture = true;
+    w.settings.cTray = true;
+    w.frm->show();
+    ASSERT_TRUE(waitFor([&] { return w.frm->recordPicture() == 11; }));
+    EXPECT_EQ(w.capture.recordings, 1);
+
+    w.frm->close();
+    EXPECT_TRUE(w.frm->isHidden());
+    EXPECT_TRUE(w.frm->isTrayVisible());
+    EXPECT_EQ(w.frm->balloonTitle().toStdString(), "Working in background");
+    EXPECT_EQ(w.frm->balloonText().toStdString(),
+              "VelmoraWare Windows File Monitor is still running in background. Click on this icon to restore "
+              "application.");
+    EXPECT_EQ(w.ended->count(), 0);
+    EXPECT_TRUE(w.frm->shellMonitor()->isRunning()) << "recording goes on in the background";
+
+    w.stop();
+    emit w.c().Tray->activated(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(w.frm->isHidden());
+    EXPECT_FALSE(w.frm->isTrayVisible());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.frm->recordPicture(), 8) << "restoring never starts a second recording";
+    EXPECT_EQ(w.capture.recordings, 1);
+}
+
+TEST(MainWindow, WithoutAutoCaptureShowingStartsNothing)
+{
+    Window w;
+    w.frm->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.frm->shellMonitor(), nullptr);
+    EXPECT_EQ(w.capture.recordings, 0);
+}
+
+TEST(MainWindow, ClosingWithoutTrayEndsTheProgramWhileRecording)
+{
+    Window w;
+    w.frm->show();
+    w.record();
+    w.frm->close();
+    ASSERT_EQ(w.ended->count(), 1);
+    EXPECT_EQ(w.ended->front().front().toInt(), 0);
+    EXPECT_FALSE(w.frm->shellMonitor()->isRunning());
+    EXPECT_FALSE(w.frm->isTrayVisible());
+}
+
+TEST(MainWindow, ExitProgramAsksAndEndsWithCodeZeroOnlyOnYes)
+{
+    bool answer = false;
+    QString askedTitle;
+    Window w([&](TMainServices& s) {
+        s.confirmExit = [&](QWidget*, const QString& title) {
+            askedTitle = title;
+            return answer;
+        };
+    });
+    w.settings.cTray = true;
+    w.record();
+    w.c().ExitProgram1->trigger();
+    EXPECT_EQ(askedTitle, w.frm->windowTitle());
+    EXPECT_EQ(w.ended->count(), 0);
+    EXPECT_TRUE(w.frm->shellMonitor()->isRunning());
+
+    answer = true;
+    w.c().ExitProgram1->trigger();
+    ASSERT_EQ(w.ended->count(), 1);
+    EXPECT_EQ(w.ended->front().front().toInt(), 0);
+    EXPECT_FALSE(w.frm->shellMonitor()->isRunning());
+    // Nothing records after the end, not even when asked.
+    w.c().tbRecord->click();
+    EXPECT_FALSE(w.frm->shellMonitor()->isRunning());
+}
+
+TEST(MainWindow, QuittingInTheMiddleOfALargeBatchNeitherHangsNorCrashes)
+{
+    for (bool destroyOnly : {false, true}) {
+        Window w;
+        w.frm->show();
+        w.record();
+        w.capture.backend->add(creates("/big/", 60000));
+        w.capture.clock->tick();
+        ASSERT_TRUE(waitFor([&] { return !w.c().P->isHidden() && w.frm->eventList().rowCount() > 0; }));
+        if (destroyOnly) {
+            w.check.reset();
+            w.frm.reset(); // the destructor closes the hand-offs, then joins
+            SUCCEED();
+        } else {
+            w.frm->close();
+            EXPECT_EQ(w.ended->count(), 1);
+            EXPECT_FALSE(w.frm->shellMonitor()->isRunning());
+            EXPECT_LT(w.frm->eventList().rowCount(), 60000u);
+        }
+    }
+}
+
+TEST(MainWindow, SettingsAreShownModallyAndTheHelpMenuOpensTheMakersPage)
+{
+    std::vector<std::string> opened;
+    Window w([&](TMainServices& s) { s.openAddress = [&](const std::string& a) { opened.push_back(a); }; });
+    w.c().tbsettings->click();
+    EXPECT_EQ(w.settings.modalShows, 1);
+    w.c().Likeus1->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_NE(opened.front().find("facebook"), std::string::npos);
+}
+
+TEST(AboutBox, CaptionSizeAndItsFourAddresses)
+{
+    std::vector<std::string> opened;
+    TFrmAbout about(nullptr, [&](const std::string& a) { opened.push_back(a); });
+    EXPECT_EQ(about.windowTitle().toStdString(), "About");
+    EXPECT_EQ(about.size(), QSize(297, 128));
+    QTest::mouseClick(about.linkLabel(), Qt::LeftButton);
+    about.facebookButton()->click();
+    about.twitterButton()->click();
+    about.googlePlusButton()->click();
+    ASSERT_EQ(opened.size(), 4u);
+    EXPECT_EQ(opened[0], about.linkLabel()->text().toStdString());
+    EXPECT_NE(opened[1].find("facebook"), std::string::npos);
+    EXPECT_NE(opened[2].find("twitter"), std::string::npos);
+    EXPECT_NE(opened[3].find("plus.google"), std::string::npos);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
