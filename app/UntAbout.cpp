@@ -22,10 +22,11 @@ TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress)
     picture->setPixmap(programIcon().pixmap(32, 32));
     picture->setGeometry(12, 12, 32, 32);
 
-    auto* title = new QLabel(QStringLiteral("<b>Velmora Windows Files Monitor v1.1</b>"), this);
-    title->setGeometry(56, 10, 235, 18);
-    auto* maker = new QLabel(QStringLiteral("Live file activity, as it happens. By %1.").arg(QLatin1String(kMakerName)), this);
-    maker->setGeometry(56, 30, 235, 18);
+    auto* title = new QLabel(QStringLiteral("<b>Velmora Windows Files Monitor v1.1</b><br>by %1")
+                                 .arg(QLatin1String(kMakerName)),
+                             this);
+    title->setWordWrap(true);
+    title->setGeometry(56, 8, 233, 40);
 
     GlassActiveLabel1 = new TGlassActiveLabel(QString::fromLatin1(kMakerWebSite), this);
     GlassActiveLabel1->move(56, 54);

@@ -1,0 +1,84 @@
+// Pictures of the desktop program's windows with a few recorded events, for a look after every
+// build: main window in tree view and in list view, the About box, the settings pages.
+#include "AppTestSupport.h"
+#include "app/UntAbout.h"
+#include "capture/UntEvents.h"
+#include "widgets/UntGlassProgressBar.h"
+#include "widgets/UntGlassToolButton.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTableView>
+#include <QTreeView>
+
+#include <cstdio>
+
+namespace {
+
+bool save(QWidget& widget, const QString& folder, const QString& name)
+{
+    QCoreApplication::processEvents();
+    const QString path = QDir(folder).filePath(name);
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+std::vector<TItemObj> sampleEvents()
+{
+    return {
+        {"/home/ann/Documents/report.odt", "", evCreate},
+        {"/home/ann/Documents/report.odt", "", evUpdateFile},
+        {"/home/ann/Documents/notes.txt", "", evCreate},
+        {"/home/ann/Documents/draft.txt", "/home/ann/Documents/final.txt", evRenameFile},
+        {"/home/ann/Pictures/holiday", "", evMkDir},
+        {"/home/ann/Pictures/holiday/beach.jpg", "", evCreate},
+        {"/home/ann/Downloads/setup.tar.gz", "", evDelete},
+        {"/var/log/syslog", "", evUpdateFile},
+        {"/var/cache/old", "", evRmDir},
+        {"/etc/hosts", "", evAttributes},
+        {"/srv/share/archive", "/srv/share/archive-2025", evRenameFolder},
+    };
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QDir().mkpath(folder);
+
+    TFakeCapture capture;
+    TFakeSettings settings;
+    TMainServices services = capture.services();
+    services.computerName.clear();
+    services.timeText = {};
+    TFrmMain frm(services);
+    frm.setSettingsWindow(&settings);
+    TFrmAbout about(&frm, [](const std::string&) {});
+    frm.setAboutBox(&about);
+    frm.show();
+
+    frm.controls().tbRecord->click();
+    if (!waitFor([&] { return frm.recordPicture() == 11; }))
+        return 1;
+    capture.backend->add(sampleEvents());
+    capture.clock->tick();
+    if (!waitFor([&] { return frm.eventList().rowCount() == sampleEvents().size() && frm.controls().P->isHidden(); }))
+        return 1;
+
+    bool ok = save(frm, folder, QStringLiteral("main-tree.png"));
+    frm.controls().tbList->click();
+    ok = save(frm, folder, QStringLiteral("main-list.png")) && ok;
+    frm.controls().tbTree->click();
+    about.show();
+    ok = save(about, folder, QStringLiteral("about.png")) && ok;
+    about.hide();
+
+    frm.shutdown();
+    return ok ? 0 : 1;
+}
