@@ -1,6 +1,7 @@
 #include "app/UntAppServices.h"
 
 #include "app/UntIconRegistry.h"
+#include "util/UntText.h"
 
 #include <QDesktopServices>
 #include <QLocale>
@@ -52,7 +53,17 @@ std::string longTimeText()
 
 int TRegistryIconSource::extIcon(std::string_view name)
 {
-    return getExtIconIndex(std::string(name));
+    // The picture depends on the extension alone, except for the drive-root forms.
+    const std::string_view ext = extensionPart(name, kNativePathStyle);
+    if (ext.empty())
+        return getExtIconIndex(std::string(name));
+    const std::string key(ext);
+    if (const auto found = byExt_.find(key); found != byExt_.end())
+        return found->second;
+    const int index = getExtIconIndex(std::string(name));
+    if (byExt_.size() < kMaxRemembered)
+        byExt_.emplace(key, index);
+    return index;
 }
 
 int TRegistryIconSource::pathIcon(std::string_view path)

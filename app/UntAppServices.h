@@ -29,5 +29,6 @@ public:
 
 private:
     std::unordered_map<std::string, int> byPath_;
+    std::unordered_map<std::string, int> byExt_;
     int windowsDir_ = -1;
 };

@@ -52,14 +52,14 @@ int TIconRegistry::indexFor(const QString& key, const QIcon& icon)
     return index;
 }
 
-int TIconRegistry::themedIndex(const QString& key, const QStringList& themeNames, const QIcon& fallback)
+int TIconRegistry::themedIndex(const QString& key, const QStringList& themeNames, QStyle::StandardPixmap fallback)
 {
     if (auto found = byKey_.find(key.toStdString()); found != byKey_.end())
         return found->second;
     for (const auto& name : themeNames)
         if (QIcon::hasThemeIcon(name))
             return indexFor(key, QIcon::fromTheme(name));
-    return indexFor(key, fallback);
+    return indexFor(key, standardIcon(fallback));
 }
 
 int TIconRegistry::mimeIconIndex(const QString& fileName)
@@ -69,13 +69,13 @@ int TIconRegistry::mimeIconIndex(const QString& fileName)
     if (!mime.isValid() || mime.isDefault())
         return 0;
     return themedIndex(QStringLiteral("mime:") + mime.name(), {mime.iconName(), mime.genericIconName()},
-                       standardIcon(QStyle::SP_FileIcon));
+                       QStyle::SP_FileIcon);
 }
 
 int TIconRegistry::extIconIndex(const std::string& name)
 {
     if (isRootForm(name))
-        return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")}, standardIcon(QStyle::SP_DriveHDIcon));
+        return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
     const std::string_view ext = extensionPart(name, kNativePathStyle);
     if (ext.empty())
         return 0;
@@ -90,9 +90,9 @@ int TIconRegistry::pathIconIndex(const std::string& path)
     if (info.isDir()) {
         if (QStorageInfo(info.absoluteFilePath()).rootPath() == info.absoluteFilePath())
             return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")},
-                               standardIcon(QStyle::SP_DriveHDIcon));
+                               QStyle::SP_DriveHDIcon);
         return themedIndex(QStringLiteral("folder"), {QStringLiteral("folder"), QStringLiteral("inode-directory")},
-                           standardIcon(QStyle::SP_DirIcon));
+                           QStyle::SP_DirIcon);
     }
     const int byType = mimeIconIndex(info.fileName());
     return byType != 0 ? byType : extIconIndex(path);

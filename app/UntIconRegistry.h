@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QStyle>
 #include <QString>
 
 #include <string>
@@ -27,7 +28,8 @@ private:
     TIconRegistry();
     int indexFor(const QString& key, const QIcon& icon);
     int mimeIconIndex(const QString& fileName);
-    int themedIndex(const QString& key, const QStringList& themeNames, const QIcon& fallback);
+    // The fallback picture is built only when the key is new and the theme has none of the names.
+    int themedIndex(const QString& key, const QStringList& themeNames, QStyle::StandardPixmap fallback);
 
     std::vector<QIcon> icons_;
     std::unordered_map<std::string, int> byKey_;

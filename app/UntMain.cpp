@@ -483,6 +483,9 @@ void TFrmMain::addListItem(const std::string& item1, const std::string& item2, i
 
 void TFrmMain::batchStart(int count)
 {
+    treeModel_->setDeferred(true);
+    publishClock_.start();
+    barClock_.start();
     c_.P->setMax(count);
     c_.P->setPosition(0);
     c_.P->show();
@@ -515,12 +518,22 @@ void TFrmMain::flushRows()
 
 void TFrmMain::progress(int position)
 {
-    c_.P->setPosition(position);
+    // The bar is redrawn a few dozen times a second at most; every event would cost a redraw.
+    if (barClock_.hasExpired(kBarMs) || position == c_.P->max()) {
+        c_.P->setPosition(position);
+        barClock_.restart();
+    }
+    // A long batch shows its nodes a few times a second, not only at its end.
+    if (publishClock_.hasExpired(kPublishMs)) {
+        treeModel_->publish();
+        publishClock_.restart();
+    }
 }
 
 void TFrmMain::batchEnd(bool autoExpand)
 {
     flushRows();
+    treeModel_->setDeferred(false);
     c_.P->hide();
     c_.P->setPosition(0);
     processResize();

@@ -11,6 +11,7 @@
 #include "pipeline/UntEventList.h"
 #include "pipeline/UntEventTree.h"
 
+#include <QElapsedTimer>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -163,6 +164,10 @@ private:
     // List rows of the chunk being delivered, inserted together once the chunk is done.
     std::vector<TItemObj> pendingRows_;
     bool flushPosted_ = false;
+    QElapsedTimer publishClock_;
+    static constexpr qint64 kPublishMs = 300;
+    QElapsedTimer barClock_;
+    static constexpr qint64 kBarMs = 40;
 
     int recordPicture_ = 8;
     int pausePicture_ = 7;

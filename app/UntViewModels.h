@@ -9,6 +9,7 @@
 #include <QAbstractItemModel>
 
 #include <optional>
+#include <vector>
 
 // The mechanics both views share: forwarding of insertions, removals and resets, and the colour
 // and icon roles of a marked entry.
@@ -38,6 +39,11 @@ protected:
 
 // The tree view's model. Tree is TEventTree, or a tree with the same navigation (the benchmark's
 // baseline); an index's internal id is its node id.
+//
+// While deferring, new nodes are only noted and the view keeps seeing the rows it was told of;
+// publish() then announces them, parents before children. A tree view lays out every expanded
+// row again after each insertion, so announcing a batch's nodes once instead of chunk by chunk
+// keeps that work from growing with the batch.
 template <class Tree>
 class TTreeModelOf : public TEventItemModel, public TTreeObserver {
 public:
@@ -49,12 +55,36 @@ public:
 
     Tree& tree() { return tree_; }
 
+    void setDeferred(bool value)
+    {
+        if (!value)
+            publish();
+        deferred_ = value;
+    }
+    bool isDeferred() const { return deferred_; }
+
+    // Announces every node added since the last publish.
+    void publish()
+    {
+        std::vector<TNodeId> dirty;
+        dirty.swap(dirty_);
+        for (TNodeId id : dirty) {
+            if (!flag(id))
+                continue;
+            flag(id) = false;
+            if (isShown(outside(id)))
+                announceChildren(outside(id));
+        }
+    }
+
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override
     {
-        if (column != 0 || (parent.isValid() && parent.column() != 0))
+        if (column != 0 || row < 0 || (parent.isValid() && parent.column() != 0))
             return {};
-        const TNodeId id = tree_.child(nodeOf(parent), row);
-        return id == kNoNode ? QModelIndex() : createIndex(row, 0, static_cast<quintptr>(id));
+        const TNodeId p = nodeOf(parent);
+        if (row >= shownOf(p))
+            return {};
+        return createIndex(row, 0, static_cast<quintptr>(tree_.child(p, row)));
     }
     QModelIndex parent(const QModelIndex& child) const override
     {
@@ -62,7 +92,7 @@ public:
     }
     int rowCount(const QModelIndex& parent = {}) const override
     {
-        return parent.column() > 0 ? 0 : tree_.childCount(nodeOf(parent));
+        return parent.column() > 0 ? 0 : shownOf(nodeOf(parent));
     }
     int columnCount(const QModelIndex& = {}) const override { return 1; }
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override
@@ -85,17 +115,66 @@ public:
     // TTreeObserver
     void beginInsertNodes(TNodeId parent, int firstRow, int count) override
     {
-        forwardBeginInsert(indexOf(parent), firstRow, count);
+        insertParent_ = parent;
+        insertRow_ = firstRow;
+        insertCount_ = count;
+        insertShown_ = !deferred_ && isShown(parent);
+        if (insertShown_)
+            forwardBeginInsert(indexOf(parent), firstRow, count);
     }
-    void endInsertNodes() override { forwardEndInsert(); }
-    void beginRemoveNodes(TNodeId parent, int firstRow, int count) override
+    void endInsertNodes() override
     {
-        forwardBeginRemove(indexOf(parent), firstRow, count);
+        for (int row = insertRow_; row < insertRow_ + insertCount_; ++row) {
+            const TNodeId id = tree_.child(insertParent_, row);
+            shown(id) = 0;
+            flag(id) = false;
+        }
+        if (insertShown_) {
+            shown(insertParent_) += insertCount_;
+            forwardEndInsert();
+        } else if (!flag(insertParent_)) {
+            flag(insertParent_) = true;
+            dirty_.push_back(slot(insertParent_));
+        }
     }
-    void endRemoveNodes() override { forwardEndRemove(); }
-    void nodeChanged(TNodeId id) override { forwardChanged(indexOf(id)); }
+    void beginRemoveNodes(TNodeId parent, int, int) override
+    {
+        // Every child goes, with its descendants: forget what was shown of them.
+        std::vector<TNodeId> pending{slot(parent)};
+        while (!pending.empty()) {
+            const TNodeId at = pending.back();
+            pending.pop_back();
+            for (int row = 0; row < tree_.childCount(outside(at)); ++row) {
+                const TNodeId child = tree_.child(outside(at), row);
+                shown(child) = 0;
+                flag(child) = false;
+                pending.push_back(child);
+            }
+        }
+        const int visible = shownOf(parent);
+        removeShown_ = visible > 0 && isShown(parent);
+        if (removeShown_)
+            forwardBeginRemove(indexOf(parent), 0, visible);
+        shown(parent) = 0;
+    }
+    void endRemoveNodes() override
+    {
+        if (removeShown_)
+            forwardEndRemove();
+    }
+    void nodeChanged(TNodeId id) override
+    {
+        if (isShown(id))
+            forwardChanged(indexOf(id));
+    }
     void beginReset() override { forwardBeginReset(); }
-    void endReset() override { forwardEndReset(); }
+    void endReset() override
+    {
+        shown_.assign(1, 0);
+        flags_.assign(1, false);
+        dirty_.clear();
+        forwardEndReset();
+    }
 
     QModelIndex indexOf(TNodeId id) const
     {
@@ -107,7 +186,63 @@ public:
     }
 
 private:
+    // Slot 0 stands for the top level, as in the trees.
+    static TNodeId slot(TNodeId id) { return id == kNoNode ? 0 : id; }
+    static TNodeId outside(TNodeId id) { return id == 0 ? kNoNode : id; }
+    int shownOf(TNodeId id) const
+    {
+        const TNodeId s = slot(id);
+        return s < shown_.size() ? shown_[s] : 0;
+    }
+    int& shown(TNodeId id)
+    {
+        const TNodeId s = slot(id);
+        if (s >= shown_.size())
+            shown_.resize(s + 1 + s / 2, 0);
+        return shown_[s];
+    }
+    std::vector<bool>::reference flag(TNodeId id)
+    {
+        const TNodeId s = slot(id);
+        if (s >= flags_.size())
+            flags_.resize(s + 1 + s / 2, false);
+        return flags_[s];
+    }
+    // Known to the view: every ancestor's announced rows include it.
+    bool isShown(TNodeId id) const
+    {
+        for (TNodeId at = id; at != kNoNode; at = tree_.parent(at))
+            if (tree_.row(at) >= shownOf(tree_.parent(at)))
+                return false;
+        return true;
+    }
+    // node: kNoNode for the top level.
+    void announceChildren(TNodeId node)
+    {
+        const int from = shownOf(node);
+        const int to = tree_.childCount(node);
+        if (to <= from)
+            return;
+        forwardBeginInsert(indexOf(node), from, to - from);
+        shown(node) = to;
+        forwardEndInsert();
+        for (int row = from; row < to; ++row) {
+            const TNodeId child = tree_.child(node, row);
+            flag(child) = false;
+            announceChildren(child);
+        }
+    }
+
     Tree& tree_;
+    bool deferred_ = false;
+    std::vector<int> shown_ = std::vector<int>(1, 0); // rows the view knows of, by node id
+    std::vector<bool> flags_ = std::vector<bool>(1, false);
+    std::vector<TNodeId> dirty_; // nodes with rows the view does not know yet, in the order noted
+    TNodeId insertParent_ = kNoNode;
+    int insertRow_ = 0;
+    int insertCount_ = 0;
+    bool insertShown_ = false;
+    bool removeShown_ = false;
 };
 
 using TTreeItemModel = TTreeModelOf<TEventTree>;
