@@ -152,7 +152,17 @@ public:
             }
         }
         const int visible = shownOf(parent);
-        removeShown_ = visible > 0 && isShown(parent);
+        const bool known = visible > 0 && isShown(parent);
+        if (known && deferred_) {
+            // A removal makes the model check every index the view keeps, and an expanded tree
+            // keeps one per node: withdraw everything once instead, the next publish brings it back.
+            forwardBeginReset();
+            withdrawAll();
+            forwardEndReset();
+            removeShown_ = false;
+            return;
+        }
+        removeShown_ = known;
         if (removeShown_)
             forwardBeginRemove(indexOf(parent), 0, visible);
         shown(parent) = 0;
@@ -215,6 +225,13 @@ private:
             if (tree_.row(at) >= shownOf(tree_.parent(at)))
                 return false;
         return true;
+    }
+    void withdrawAll()
+    {
+        std::fill(shown_.begin(), shown_.end(), 0);
+        std::fill(flags_.begin(), flags_.end(), false);
+        dirty_.assign(1, 0);
+        flags_[0] = true;
     }
     // node: kNoNode for the top level.
     void announceChildren(TNodeId node)

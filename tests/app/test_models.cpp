@@ -68,6 +68,31 @@ TEST(TreeItemModel, ResetEmptiesTheModelAndAMarkChangeIsReported)
     EXPECT_EQ(printTreeModel(f.model), "/\n  srv\n    b.txt\n");
 }
 
+TEST(TreeItemModel, DeferredNodesAppearOnPublishAndMatchTheTree)
+{
+    TreeFixture f;
+    f.tree.addDirectoryFile("/a/old/x.txt", "", evCreate);
+    f.model.setDeferred(true);
+    f.tree.addDirectoryFile("/a/new/y.txt", "", evCreate);
+    f.tree.addDirectoryFile("/b/z.txt", "", evCreate);
+    EXPECT_EQ(printTreeModel(f.model), "/\n  a\n    old\n      x.txt\n") << "nothing new before publishing";
+
+    f.model.publish();
+    const std::string published = printTreeModel(f.model);
+    EXPECT_EQ(published, "/\n  a\n    old\n      x.txt\n    new\n      y.txt\n  b\n    z.txt\n");
+
+    // A removal below shown nodes withdraws the rows; the next publish shows the tree as it is.
+    f.tree.addDirectoryFile("/a/old", "", evRmDir);
+    f.tree.addDirectoryFile("/a/new/w.txt", "", evCreate);
+    f.model.setDeferred(false);
+    EXPECT_EQ(printTreeModel(f.model), "/\n  a\n    (14:05:09) old [red]\n    new\n      y.txt\n      w.txt\n  b\n    z.txt\n");
+    EXPECT_FALSE(f.model.isDeferred());
+
+    // Back to immediate insertion.
+    f.tree.addDirectoryFile("/c.txt", "", evCreate);
+    EXPECT_EQ(f.model.rowCount(f.model.index(0, 0)), 3);
+}
+
 TEST(ListItemModel, ColumnsCaptionsColoursAndBatchedInsertion)
 {
     TEventList list(std::make_shared<TNullIconSource>(), TPathStyle::Posix);
