@@ -165,7 +165,7 @@ private:
     std::vector<TItemObj> pendingRows_;
     bool flushPosted_ = false;
     QElapsedTimer publishClock_;
-    static constexpr qint64 kPublishMs = 300;
+    static constexpr qint64 kPublishMs = 1000;
     QElapsedTimer barClock_;
     static constexpr qint64 kBarMs = 40;
 
