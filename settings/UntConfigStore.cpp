@@ -99,8 +99,10 @@ std::vector<std::string> restoreSettings(const std::string& path, TSettingsData&
     }
     try {
         const std::string stored = ini.readString("DIRECTORIES", "");
-        if (!isBlank(stored))
-            restoreDirsFilters(base64ToText(stored), data.folders);
+        const std::string text = isBlank(stored) ? std::string() : base64ToText(stored);
+        // A value with no decodable group counts as blank and keeps the rows.
+        if (!text.empty())
+            restoreDirsFilters(text, data.folders);
     } catch (const std::exception&) {
     }
     return added;
