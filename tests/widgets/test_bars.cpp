@@ -216,6 +216,20 @@ TEST(GlassActiveLabel, HoverColoursUnderlineAndCursor) {
   EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(200, 0, 0));
 }
 
+TEST(GlassActiveLabel, ClickIsAPressAndReleaseOnTheLabel) {
+  TGlassActiveLabel label(QStringLiteral("www.example.org"));
+  label.adjustSize();
+  int clicks = 0;
+  QObject::connect(&label, &TGlassActiveLabel::clicked, [&] { ++clicks; });
+  QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_EQ(clicks, 1);
+  QTest::mouseClick(&label, Qt::RightButton, {}, QPoint(3, 3));
+  EXPECT_EQ(clicks, 1);
+  QTest::mousePress(&label, Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::mouseRelease(&label, Qt::LeftButton, {}, QPoint(label.width() + 20, 3));  // dragged off
+  EXPECT_EQ(clicks, 1);
+}
+
 TEST(GlassToolButton, FacesFollowTheState) {
   TGlassToolButton button;
   button.setText(QStringLiteral("Record"));
