@@ -3,7 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include "pipeline/UntDeliverySink.h"
@@ -79,21 +78,32 @@ public:
                 std::to_wstring(GetTickCount64());
         CreateDirectoryW(path_.c_str(), nullptr);
     }
-    ~TTempFolder()
-    {
-        std::wstring from = path_;
-        from.push_back(L'\0'); // the operation takes a double-NUL-terminated list
-        SHFILEOPSTRUCTW op{};
-        op.wFunc = FO_DELETE;
-        op.pFrom = from.c_str();
-        op.fFlags = FOF_NO_UI;
-        SHFileOperationW(&op);
-    }
+    ~TTempFolder() { removeTree(L"\\\\?\\" + path_); }
     TTempFolder(const TTempFolder&) = delete;
     TTempFolder& operator=(const TTempFolder&) = delete;
     const std::wstring& path() const { return path_; }
 
 private:
+    static void removeTree(const std::wstring& folder)
+    {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = data.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                const std::wstring child = folder + L"\\" + name;
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    removeTree(child);
+                else
+                    DeleteFileW(child.c_str());
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryW(folder.c_str());
+    }
+
     std::wstring path_;
 };
 
