@@ -22,9 +22,11 @@ TShellNotifierObj::~TShellNotifierObj()
 {
     if (statusParse_ && notifierHandle_ != 0)
         SHChangeNotifyDeregister(notifierHandle_);
-    // Without the allocator the list cannot be freed safely; it is left alone.
     if (statusAlloc_ && statusParse_)
         malloc_->Free(pidl_);
+    else if (statusParse_)
+        CoTaskMemFree(pidl_); // the shell allocates item-ID lists with the task allocator
+
     if (malloc_)
         malloc_->Release();
 }

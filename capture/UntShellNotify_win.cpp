@@ -55,6 +55,31 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// The shell's parser and allocator want COM on the monitor thread; a single-threaded
+// apartment fits a thread that runs a message loop. Undone only on the thread that did it.
+class TComScope {
+public:
+    TComScope() = default;
+    ~TComScope() { reset(); }
+    TComScope(const TComScope&) = delete;
+    TComScope& operator=(const TComScope&) = delete;
+    void enter()
+    {
+        reset();
+        if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+            threadId_ = GetCurrentThreadId();
+    }
+    void reset()
+    {
+        if (threadId_ != 0 && threadId_ == GetCurrentThreadId())
+            CoUninitialize();
+        threadId_ = 0;
+    }
+
+private:
+    DWORD threadId_ = 0;
+};
+
 // Kinds whose item-ID lists are not file-system paths: a failed conversion there is normal.
 bool carriesNoPath(int eventNum)
 {
@@ -88,7 +113,8 @@ private:
     std::atomic<std::uint64_t> refusedWatches_{0};
     std::atomic<std::uint64_t> unresolvedPaths_{0};
     std::atomic<std::uint64_t> undecodedEvents_{0};
-    // The window outlives the watches registered with it: members end in reverse order.
+    // Members end in reverse order: watches, then the window they report to, then COM.
+    TComScope com_;
     TWindowHandle window_;
     std::vector<std::unique_ptr<TShellNotifierObj>> notifyList_;
 };
@@ -124,6 +150,7 @@ void TShellNotifyBackend::open(TItemsStack& queue)
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     threadId_.store(GetCurrentThreadId());
+    com_.enter();
     if (!registerWindowClass())
         return;
     window_ = TWindowHandle(CreateWindowExW(0, kHiddenWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -171,6 +198,7 @@ void TShellNotifyBackend::cleanUp()
     threadId_.store(0);
     notifyList_.clear(); // deregisters every watch and frees its list
     window_.reset();
+    com_.reset();
 }
 
 void TShellNotifyBackend::stop()
