@@ -21,6 +21,15 @@
 
 namespace {
 
+// What a user's double click delivers: press, release, double click, release.
+void doubleClick(QWidget* widget, QPoint where)
+{
+    QTest::mousePress(widget, Qt::LeftButton, {}, where);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, where);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, where);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, where);
+}
+
 class SettingsWindow : public ::testing::Test {
 protected:
     void SetUp() override
@@ -88,7 +97,8 @@ TEST_F(SettingsWindow, PageTreeNodesPicturesAndClicks)
 
     settings->show();
     // The general page is in front at first.
-    EXPECT_EQ(settings->childAt(300, 100)->parentWidget(), settings->P1);
+    QWidget* inFront = settings->childAt(300, 100);
+    EXPECT_TRUE(inFront == settings->P1 || settings->P1->isAncestorOf(inFront));
     click(node(2, 1));
     EXPECT_TRUE(settings->P4->isVisible());
     EXPECT_FALSE(settings->P1->isVisible());
@@ -156,14 +166,14 @@ TEST_F(SettingsWindow, DoubleClickTogglesAnEventWithItsPictureAndColour)
     QTreeWidgetItem* create = list->topLevelItem(evCreate);
     const QPoint where = list->visualItemRect(create).center();
 
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, where);
+    doubleClick(list->viewport(), where);
     EXPECT_FALSE(settings->eventRowChecked(evCreate));
     EXPECT_EQ(TFrmSettings::pictureOf(create), picEventOff);
     EXPECT_EQ(create->icon(0).cacheKey(), settingsPicture(picEventOff).cacheKey());
     EXPECT_EQ(create->foreground(0).color(), QColor(Qt::red));
     EXPECT_TRUE(settings->eventRowChecked(evDelete));
 
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, where);
+    doubleClick(list->viewport(), where);
     EXPECT_TRUE(settings->eventRowChecked(evCreate));
     EXPECT_EQ(create->icon(0).cacheKey(), settingsPicture(picEventOn).cacheKey());
     EXPECT_EQ(create->foreground(0).color(), QColor(Qt::black));
