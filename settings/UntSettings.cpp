@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QTreeWidget>
@@ -138,6 +139,9 @@ void TFrmSettings::showEvent(QShowEvent* event)
 void TFrmSettings::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
+    // A hide by the window system (another desktop, say) is not the user closing the window.
+    if (event->spontaneous())
+        return;
     Timer->stop();
     // The window is already hidden, and stays hidden when the file cannot be written.
     try {

@@ -41,7 +41,7 @@ void TFrmSettings::refreshDrives()
         const int percent = usedPercent(system_.diskSpace(root, true), system_.diskSpace(root, false));
         auto* cell = new QWidget;
         auto* layout = new QHBoxLayout(cell);
-        layout->setContentsMargins(4, 2, 4, 2);
+        layout->setContentsMargins(4, 2, 4, 4);
         auto* bar = new TGlassProgressBar(cell);
         bar->setMax(100);
         bar->setPosition(percent);

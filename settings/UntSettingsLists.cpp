@@ -103,7 +103,8 @@ void TFrmSettings::tbAddExtClick()
 void TFrmSettings::tbAddPathClick()
 {
     std::string path = pickFolder_("Select path to exclude from capture", system_.systemDriveRoot(), false);
-    if (isBlank(path))
+    // A line break would split the folder in two in the stored list.
+    if (isBlank(path) || path.find_first_of("\r\n") != std::string::npos)
         return;
     const char separator = pathSeparator(kNativePathStyle);
     if (path.back() != separator)

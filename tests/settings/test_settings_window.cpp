@@ -230,16 +230,18 @@ TEST_F(SettingsWindow, AddingFoldersThroughThePicker)
 {
     system.systemRoot = "/";
     const std::string temp = folder("Temp");
-    picker.answers = {temp, QString::fromStdString(temp).toUpper().toStdString(), "/", "  ", temp + "/"};
-    for (int i = 0; i < 5; ++i)
+    picker.answers = {temp, QString::fromStdString(temp).toUpper().toStdString(), "/", "  ", temp + "/",
+                      temp + "\nsecond", ""};
+    for (int i = 0; i < 7; ++i)
         settings->tbAddPathClick();
 
-    ASSERT_EQ(picker.calls.size(), 5u);
+    ASSERT_EQ(picker.calls.size(), 7u);
     EXPECT_EQ(picker.calls[0].title, "Select path to exclude from capture");
     EXPECT_EQ(picker.calls[0].initial, "/");
     EXPECT_FALSE(picker.calls[0].allowNewFolder);
     EXPECT_EQ(settings->excludedFoldersText(), temp + "/\r\n/\r\n")
-        << "a final separator is added once, and a folder in another case is not added again";
+        << "a final separator is added once; a folder in another case, a cancel and a name that the stored "
+           "list could not hold add nothing";
     EXPECT_EQ(settings->lstpath->topLevelItem(0)->icon(0).cacheKey(),
               TIconRegistry::instance().icon(getPathIconIndex(temp + "/")).cacheKey());
     EXPECT_TRUE(prompts.errors.empty() && prompts.questions.empty()) << "nothing is said";
