@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace {
 
 QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top)
@@ -47,9 +49,14 @@ TFrmAddExtension::TFrmAddExtension(std::function<void(const std::string&)> addEx
     pCore->setGeometry(0, 0, 308, 126);
     Label1 = makeLabel(pCore, QStringLiteral("Extension to capture : "), 8, 8);
     edtext = new QLineEdit(pCore);
-    edtext->setGeometry(130, 5, 112, 23);
     Label1->setBuddy(edtext);
     Label2 = makeLabel(pCore, QStringLiteral("( ex: .exe )"), 248, 8);
+    // The design places, unless the desktop's font needs more room for the labels: then the
+    // edit box gives way.
+    const int editLeft = std::max(130, Label1->geometry().right() + 4);
+    const int label2Left = std::min(248, width() - 6 - Label2->width());
+    edtext->setGeometry(editLeft, 5, std::max(40, std::min(112, label2Left - 6 - editLeft)), 23);
+    Label2->move(edtext->geometry().right() + 7, 8);
     Label3 = new QLabel(QStringLiteral("Notice: to add several extensions at the same time use the comma. "
                                        "(example: .exe,.bat,.com,.scr,.pif) "),
                         pCore);

@@ -23,6 +23,7 @@ QTreeWidgetItem* addNode(QTreeWidget* tree, QTreeWidgetItem* parent, const QStri
 {
     auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
     node->setText(0, caption);
+    node->setToolTip(0, caption);
     node->setIcon(0, settingsPicture(picture));
     node->setData(0, kPictureRole, picture);
     return node;

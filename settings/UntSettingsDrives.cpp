@@ -33,6 +33,7 @@ void TFrmSettings::refreshDrives()
     for (const std::string& root : system_.fixedDrives()) {
         auto* row = new QTreeWidgetItem(ListDrives);
         row->setText(0, QString::fromStdString(root));
+        row->setToolTip(0, row->text(0)); // a long mount point does not fit its column
         row->setIcon(0, TIconRegistry::instance().icon(getExtIconIndex(root)));
         row->setText(1, QString::fromStdString(system_.fileSystemName(root)));
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 // A report-style list: no header, grid look, whole-row multiple selection, read only.
@@ -73,7 +75,9 @@ TGlassToolButton* makeButton(QWidget* parent, int left, int top, const QString& 
 QCheckBox* makeCheck(QWidget* parent, const QString& text, int top)
 {
     auto* box = new QCheckBox(text, parent);
-    box->setGeometry(8, top, 321, box->sizeHint().height());
+    // The design width, or more where the desktop's font needs it.
+    box->setGeometry(8, top, std::min(std::max(321, box->sizeHint().width()), parent->width() - 16),
+                     box->sizeHint().height());
     return box;
 }
 
