@@ -71,6 +71,29 @@ TEST(GlassToolBar, DevicePixelRatioTwo) {
   EXPECT_EQ(pixelAt(image, 79, 60), rgbText(205, 218, 234));
 }
 
+TEST(GlassToolBar, BarsKeepToTheirEdgeOfAParentWithoutLayout) {
+  QWidget parent;
+  parent.resize(400, 200);
+  auto *toolBar = new TGlassToolBar(&parent);
+  auto *infoBar = new TGlassInformationBar(&parent);
+  EXPECT_EQ(toolBar->geometry(), QRect(0, 0, 400, 31));
+  EXPECT_EQ(infoBar->geometry(), QRect(0, 147, 400, 53));
+  parent.show();  // a hidden widget gets its resize events when shown
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+  parent.resize(520, 300);
+  EXPECT_EQ(toolBar->geometry(), QRect(0, 0, 520, 31));
+  EXPECT_EQ(infoBar->geometry(), QRect(0, 247, 520, 53));
+
+  QWidget other;
+  other.resize(90, 90);
+  infoBar->setParent(&other);
+  EXPECT_EQ(infoBar->geometry(), QRect(0, 37, 90, 53));
+  parent.resize(600, 300);
+  EXPECT_EQ(infoBar->geometry(), QRect(0, 37, 90, 53));  // no longer follows the old parent
+  infoBar->setParent(nullptr);
+  delete infoBar;
+}
+
 TEST(GlassToolBar, TopBorderRepaintsAtOnce) {
   TGlassToolBar bar;
   bar.show();

@@ -93,6 +93,15 @@ TEST(GlassPaint, GlassBarSkipsTooSmallAreasAndClips) {
   EXPECT_NE(pixelAt(image, 5, 5), rgbText(0, 0, 0));
 }
 
+TEST(GlassPaint, OtherImageFormatsAreConvertedNotOverrun) {
+  QImage image(6, 4, QImage::Format_RGB888);
+  image.fill(Qt::black);
+  fillRow(image, 1, 0, 5, qRgb(1, 2, 3));
+  EXPECT_EQ(image.depth(), 32);
+  EXPECT_EQ(pixelAt(image, 5, 1), rgbText(1, 2, 3));
+  EXPECT_EQ(pixelAt(image, 5, 2), rgbText(0, 0, 0));
+}
+
 TEST(GlassPaint, VerticalGlassBarIsTheTurnedConstruction) {
   // A bar 12 wide (w = 10, split at trunc(10 / 2.5) = 4) and 8 high (h = 6).
   QImage image(12, 8, QImage::Format_RGB32);

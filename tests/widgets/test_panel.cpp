@@ -242,6 +242,26 @@ TEST(GlassPanel, BackgroundComesFromTheParentBeneath) {
   EXPECT_EQ(pixelAt(orphan.backgroundImage(1), 3, 3), rgbText(10, 20, 30));
 }
 
+TEST(GlassPanel, NestedPanelBlendsWithThePanelBeneath) {
+  TSplitParent parent;
+  parent.resize(100, 60);
+  auto *outer = new TGlassPanel(&parent);
+  outer->setGeometry(0, 0, 100, 60);
+  outer->setFillStyle(TGlassPanelFillStyle::pfsSolid);
+  outer->setColorA(QColor(255, 0, 0));
+  auto *inner = new TGlassPanel(outer);
+  inner->setGeometry(20, 20, 30, 20);
+  inner->setOpacity(0);
+  const QImage outerPicture = outer->renderImage(1);
+  const QImage innerPicture = inner->renderImage(1);
+  ASSERT_EQ(innerPicture.size(), QSize(30, 20));
+  for (const QPoint p : {QPoint(0, 0), QPoint(15, 10), QPoint(29, 19)}) {
+    EXPECT_EQ(pixelAt(innerPicture, p.x(), p.y()), pixelAt(outerPicture, p.x() + 20, p.y() + 20));
+  }
+  // The outer panel's own corner blends with the parent's green beneath it.
+  EXPECT_EQ(pixelAt(outerPicture, 0, 0), rgbText(14, 196, 17));
+}
+
 TEST(GlassPanel, PaintShowsThePictureAndCaption) {
   TSplitParent parent;
   parent.resize(200, 80);
