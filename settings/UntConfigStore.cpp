@@ -80,7 +80,7 @@ std::vector<std::string> restoreSettings(const std::string& path, TSettingsData&
     try {
         const std::string stored = ini.readString("EXTENSIONS", "");
         if (!isBlank(stored)) {
-            std::string text = base64ToText(stored);
+            const std::string text = base64ToText(stored);
             std::string commaSeparated;
             for (std::size_t i = 0; i < text.size(); ++i) {
                 if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {

@@ -28,7 +28,12 @@ std::string toSystemCharset(std::string_view utf8)
 
 bool replaceFileContents(const std::string& fileName, std::string_view bytes)
 {
-    THandleObj file(CreateFileW(toWide(fileName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::wstring path = toWide(fileName);
+    // Windows refuses to replace a read-only file; say so before opening, whoever runs this.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    THandleObj file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;

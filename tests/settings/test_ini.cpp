@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <random>
 
@@ -274,7 +280,55 @@ TEST(IniUtils, ReadOnlyFileIsNotReplaced)
     EXPECT_EQ(entriesIn(folder), 1u);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+TEST(IniUtils, AFileThatCannotBeReadIsNotReplaced)
+{
+    TTestTempFolder folder;
+    const std::string path = folder.path("config.ini");
+    writeBytes(path, "[OTHER]\r\nkept=1\r\n");
+    const HANDLE held =
+        CreateFileW(nativePath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    {
+        TIniUtilsObj ini(path);
+        ini.setWorkingSection("OTHER");
+        EXPECT_EQ(ini.readString("kept", "default"), "default");
+        ini.writeString("new", "1");
+        expectWriteError(ini, path);
+    }
+    CloseHandle(held);
+    EXPECT_EQ(readBytes(path), "[OTHER]\r\nkept=1\r\n");
+}
+#else
+TEST(IniUtils, AFileThatCannotBeReadIsNotReplaced)
+{
+    TTestTempFolder folder;
+    const std::string fifo = folder.path("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        TIniUtilsObj ini(fifo); // must not wait for a writer
+        ini.setWorkingSection("A");
+        ini.writeString("k", "v");
+        expectWriteError(ini, fifo);
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(nativePath(fifo)));
+
+    if (runningAsRoot())
+        GTEST_SKIP() << "root reads files without read permission; the unreadable file cannot be made";
+    const std::string path = folder.path("config.ini");
+    writeBytes(path, "[OTHER]\r\nkept=1\r\n");
+    std::filesystem::permissions(nativePath(path), std::filesystem::perms::owner_write);
+    {
+        TIniUtilsObj ini(path);
+        ini.setWorkingSection("OTHER");
+        EXPECT_EQ(ini.readString("kept", "default"), "default");
+        ini.writeString("new", "1");
+        expectWriteError(ini, path);
+    }
+    std::filesystem::permissions(nativePath(path), std::filesystem::perms::owner_read, std::filesystem::perm_options::add);
+    EXPECT_EQ(readBytes(path), "[OTHER]\r\nkept=1\r\n");
+}
+
 TEST(IniUtils, ReadOnlyFolderIsNotWritten)
 {
     if (runningAsRoot())
