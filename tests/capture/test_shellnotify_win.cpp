@@ -186,6 +186,26 @@ TEST_F(ShellMonitorTest, WindowDecodesPairsIdentifiersAndLongPaths)
     EXPECT_EQ(counters.lost(), 2u);
 }
 
+TEST_F(ShellMonitorTest, ItemsWithoutAFileSystemPathAreQueuedAndCountedOnlyForPathKinds)
+{
+    startMonitor({});
+    ASSERT_NE(window_, nullptr);
+    PIDLIST_ABSOLUTE controls = nullptr;
+    ASSERT_TRUE(SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_CONTROLS, &controls)));
+    TIdList virtualItem(controls);
+    ASSERT_EQ(idListToPath(virtualItem.get()), "");
+
+    notify(kNotifyMessage, virtualItem.get(), nullptr, SHCNE_UPDATEIMAGE); // never a path: not counted
+    notify(kNotifyMessage, virtualItem.get(), nullptr, SHCNE_UPDATEDIR);   // should be one: counted
+    ASSERT_TRUE(sink_.waitFor([](const auto& items) { return items.size() >= 2; }));
+    const auto items = sink_.items();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_TRUE(hasItem({items[0]}, "", "", evUpdateImage));
+    EXPECT_TRUE(hasItem({items[1]}, "", "", evUpdateDir));
+    EXPECT_EQ(backend_->counters().unresolvedPaths, 1u);
+    EXPECT_EQ(backend_->counters().undecodedEvents, 0u);
+}
+
 TEST(ShellPathConversion, MissingListsAndPairsGiveEmptyPaths)
 {
     EXPECT_EQ(pidlToPath(0, 1), "");
@@ -203,12 +223,6 @@ TEST(ShellPathConversion, MissingListsAndPairsGiveEmptyPaths)
     EXPECT_EQ(pidlToPath(reinterpret_cast<WPARAM>(pair), 2), toUtf8(windowsDir));
     EXPECT_EQ(pidlToPath(reinterpret_cast<WPARAM>(pair), 3), "");
 
-    // The desktop's control panel has no file-system path.
-    PIDLIST_ABSOLUTE controls = nullptr;
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_CONTROLS, &controls))) {
-        TIdList owned(controls);
-        EXPECT_EQ(idListToPath(owned.get()), "");
-    }
 }
 
 TEST_F(ShellMonitorTest, StopEndsTheLoopAndDeregisters)
