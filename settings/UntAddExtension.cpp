@@ -6,6 +6,7 @@
 #include "widgets/UntGlassToolButton.h"
 
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -86,6 +87,9 @@ void TFrmAddExtension::save()
 void TFrmAddExtension::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Back from another desktop: the dialog keeps what was typed.
+    if (event->spontaneous())
+        return;
     if (parentWidget())
         move(parentWidget()->window()->geometry().center() - rect().center());
     edtext->clear();

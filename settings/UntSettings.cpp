@@ -3,7 +3,6 @@
 #include "settings/UntAddExtension.h"
 #include "settings/UntBrowseFolder.h"
 #include "settings/UntConfigPath.h"
-#include "settings/UntIniUtilsObj.h"
 #include "settings/UntListViewText.h"
 #include "settings/UntSettingsImages.h"
 #include "widgets/UntGlassPanel.h"
@@ -12,6 +11,7 @@
 #include <QCheckBox>
 #include <QHideEvent>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -132,7 +132,7 @@ void TFrmSettings::treeClick()
 void TFrmSettings::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (parentWidget())
+    if (parentWidget() && !event->spontaneous())
         move(parentWidget()->window()->geometry().center() - rect().center());
     Timer->start();
 }
@@ -147,9 +147,7 @@ void TFrmSettings::hideEvent(QHideEvent* event)
     // The window is already hidden, and stays hidden when the file cannot be written.
     try {
         saveSettings();
-    } catch (const TIniWriteError& error) {
-        prompts_.showError(nullptr, QApplication::applicationDisplayName(), QString::fromStdString(error.what()));
-    } catch (const std::exception& error) {
+    } catch (const std::exception& error) { // TIniWriteError: "Unable to write to <path>"
         prompts_.showError(nullptr, QApplication::applicationDisplayName(), QString::fromStdString(error.what()));
     }
 }
