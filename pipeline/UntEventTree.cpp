@@ -41,45 +41,23 @@ std::string localTimeText()
     return std::string(buffer, size);
 }
 
-std::size_t TEventTree::TKeyHash::operator()(const TKey& key) const
+std::uint32_t TEventTree::keyHash(TNodeId parent, std::string_view text)
 {
-    // FNV-1a over the folded bytes, seeded with the parent.
-    std::uint64_t hash = 14695981039346656037ull ^ (static_cast<std::uint64_t>(key.parent) * 0x9E3779B97F4A7C15ull);
-    for (char c : key.text) {
+    // FNV-1a over the folded bytes, seeded with the parent, then mixed so the low bits spread.
+    std::uint64_t hash = 14695981039346656037ull ^ (static_cast<std::uint64_t>(parent) * 0x9E3779B97F4A7C15ull);
+    for (char c : text) {
         hash ^= static_cast<unsigned char>(foldChar(c));
         hash *= 1099511628211ull;
     }
-    return static_cast<std::size_t>(hash);
-}
-
-std::size_t TEventTree::TKeyHash::operator()(TNodeId id) const
-{
-    const TNode& n = tree->nodes_[id];
-    return (*this)(TKey{n.parent, n.text});
-}
-
-bool TEventTree::TKeyEqual::operator()(TNodeId a, TNodeId b) const
-{
-    const TNode& na = tree->nodes_[a];
-    const TNode& nb = tree->nodes_[b];
-    return na.parent == nb.parent && sameText(na.text, nb.text);
-}
-
-bool TEventTree::TKeyEqual::operator()(const TKey& a, TNodeId b) const
-{
-    const TNode& nb = tree->nodes_[b];
-    return a.parent == nb.parent && sameText(a.text, nb.text);
-}
-
-bool TEventTree::TKeyEqual::operator()(TNodeId a, const TKey& b) const
-{
-    return (*this)(b, a);
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 33;
+    return static_cast<std::uint32_t>(hash);
 }
 
 TEventTree::TEventTree(std::shared_ptr<TIconSource> icons, TPathStyle style, TTimeTextFn timeText)
     : icons_(icons ? std::move(icons) : std::make_shared<TNullIconSource>()), style_(style),
-      timeText_(timeText ? std::move(timeText) : TTimeTextFn(localTimeText)),
-      firstByText_(0, TKeyHash{this}, TKeyEqual{this})
+      timeText_(timeText ? std::move(timeText) : TTimeTextFn(localTimeText))
 {
     nodes_.emplace_back();
     nodes_[kRoot].live = true;
@@ -167,13 +145,13 @@ void TEventTree::setNodeText(TNodeId id, std::string text)
 void TEventTree::linkSame(TNodeId id)
 {
     TNode& n = nodes_[id];
-    const auto it = firstByText_.find(TKey{n.parent, n.text});
-    if (it == firstByText_.end()) {
+    const std::uint32_t hash = keyHash(id);
+    const TNodeId head = firstSame(n.parent, n.text);
+    if (head == kNoNode) {
         n.prevSame = n.nextSame = id;
-        firstByText_.insert(id);
+        firstByText_.insert(hash, id);
         return;
     }
-    const TNodeId head = *it;
     // Walk back from the last one: new nodes are appended, so this is one step almost always.
     TNodeId after = nodes_[head].prevSame;
     while (after != head && nodes_[after].row > n.row)
@@ -187,25 +165,25 @@ void TEventTree::linkSame(TNodeId id)
     nodes_[after].nextSame = id;
     nodes_[before].prevSame = id;
     if (newHead) {
-        firstByText_.erase(it);
-        firstByText_.insert(id);
+        firstByText_.erase(hash, head);
+        firstByText_.insert(hash, id);
     }
 }
 
 void TEventTree::unlinkSame(TNodeId id)
 {
     TNode& n = nodes_[id];
-    const auto it = firstByText_.find(id);
-    const bool isHead = it != firstByText_.end() && *it == id;
+    const std::uint32_t hash = keyHash(id);
+    const bool isHead = isFirstSame(id);
     const TNodeId next = n.nextSame;
     if (next != id) {
         nodes_[n.prevSame].nextSame = next;
         nodes_[next].prevSame = n.prevSame;
     }
     if (isHead) {
-        firstByText_.erase(it);
+        firstByText_.erase(hash, id);
         if (next != id)
-            firstByText_.insert(next);
+            firstByText_.insert(hash, next);
     }
     n.prevSame = n.nextSame = id;
 }
@@ -223,10 +201,8 @@ void TEventTree::removeChildren(TNodeId parent)
         const TNodeId id = pending.back();
         pending.pop_back();
         TNode& n = nodes_[id];
-        // Whole sibling groups go at once, so only the rings' heads need to leave the index.
-        const auto it = firstByText_.find(id);
-        if (it != firstByText_.end() && *it == id)
-            firstByText_.erase(it);
+        // Whole sibling groups go at once, so only the rings' heads are in the index.
+        firstByText_.erase(keyHash(id), id);
         pending.insert(pending.end(), n.children.begin(), n.children.end());
         std::string().swap(n.text);
         std::vector<TNodeId>().swap(n.children);
@@ -252,8 +228,9 @@ void TEventTree::clear()
 
 TNodeId TEventTree::firstSame(TNodeId parent, std::string_view text) const
 {
-    const auto it = firstByText_.find(TKey{parent, text});
-    return it == firstByText_.end() ? kNoNode : *it;
+    return firstByText_.find(keyHash(parent, text), [&](TNodeId id) {
+        return nodes_[id].parent == parent && sameText(nodes_[id].text, text);
+    });
 }
 
 TNodeId TEventTree::findChildNode(std::string_view segment, TNodeId parent) const

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "pipeline/UntMarks.h"
+#include "pipeline/UntNodeIndex.h"
 #include "pipeline/UntViewIcons.h"
 #include "util/UntText.h"
 
@@ -14,7 +15,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 using TNodeId = std::uint32_t;
@@ -93,24 +93,6 @@ private:
         std::uint8_t mark = mkNone;
         bool live = false;
     };
-    struct TKey {
-        TNodeId parent;
-        std::string_view text;
-    };
-    struct TKeyHash {
-        using is_transparent = void;
-        const TEventTree* tree;
-        std::size_t operator()(TNodeId id) const;
-        std::size_t operator()(const TKey& key) const;
-    };
-    struct TKeyEqual {
-        using is_transparent = void;
-        const TEventTree* tree;
-        bool operator()(TNodeId a, TNodeId b) const;
-        bool operator()(const TKey& a, TNodeId b) const;
-        bool operator()(TNodeId a, const TKey& b) const;
-    };
-
     static constexpr TNodeId kRoot = 0;
     static TNodeId slot(TNodeId id) { return id == kNoNode ? kRoot : id; }
     static TNodeId outside(TNodeId id) { return id == kRoot ? kNoNode : id; }
@@ -125,6 +107,9 @@ private:
     void linkSame(TNodeId id);
     void unlinkSame(TNodeId id);
     TNodeId firstSame(TNodeId parent, std::string_view text) const;
+    static std::uint32_t keyHash(TNodeId parent, std::string_view text);
+    std::uint32_t keyHash(TNodeId id) const { return keyHash(nodes_[id].parent, nodes_[id].text); }
+    bool isFirstSame(TNodeId id) const { return firstSame(nodes_[id].parent, nodes_[id].text) == id; }
 
     std::shared_ptr<TIconSource> icons_;
     TPathStyle style_;
@@ -133,5 +118,5 @@ private:
     std::vector<TNode> nodes_;
     std::vector<TNodeId> free_;
     // The first child of each (parent, folded text); the rest hang on its ring.
-    std::unordered_set<TNodeId, TKeyHash, TKeyEqual> firstByText_;
+    TNodeIndex firstByText_;
 };

@@ -80,7 +80,7 @@ std::vector<std::string> restoreSettings(const std::string& path, TSettingsData&
     try {
         const std::string stored = ini.readString("EXTENSIONS", "");
         if (!isBlank(stored)) {
-            std::string text = base64ToText(stored);
+            const std::string text = base64ToText(stored);
             std::string commaSeparated;
             for (std::size_t i = 0; i < text.size(); ++i) {
                 if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
@@ -99,8 +99,10 @@ std::vector<std::string> restoreSettings(const std::string& path, TSettingsData&
     }
     try {
         const std::string stored = ini.readString("DIRECTORIES", "");
-        if (!isBlank(stored))
-            restoreDirsFilters(base64ToText(stored), data.folders);
+        const std::string text = isBlank(stored) ? std::string() : base64ToText(stored);
+        // A value with no decodable group counts as blank and keeps the rows.
+        if (!text.empty())
+            restoreDirsFilters(text, data.folders);
     } catch (const std::exception&) {
     }
     return added;

@@ -42,5 +42,5 @@ private:
     const TSection* findSection(std::string_view name) const;
 
     bool hasBom_ = false;
-    std::vector<TSection> sections_;
+    std::vector<TSection> sections_{TSection{{}, false, {}}}; // the first one never has a header
 };

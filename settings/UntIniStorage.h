@@ -1,13 +1,13 @@
 // Reading and replacing the INI file on disk; one implementation per platform.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-// The whole file; nothing when it is missing, is not a regular file or cannot be read.
-// Never blocks on a FIFO or a device.
-std::optional<std::string> readIniFile(const std::string& path);
+// Reads the whole file into content. A missing file reads as empty (true); false when something
+// is at the path that cannot be read as a regular file (locked, access denied, a folder, a
+// FIFO), so that the caller does not replace what it could not see. Never blocks.
+bool readIniFile(const std::string& path, std::string& content);
 
 // Writes the content to a new file in the same folder, flushes it to disk and renames it over
 // the path, so the path holds either the old or the new content, never a part. Refuses (false)

@@ -28,8 +28,9 @@ TIniWriteError::TIniWriteError(const std::string& path) : std::runtime_error("Un
 
 TIniUtilsObj::TIniUtilsObj(std::string path) : path_(std::move(path))
 {
-    if (const std::optional<std::string> content = readIniFile(path_))
-        document_.parse(*content);
+    std::string content;
+    readable_ = readIniFile(path_, content);
+    document_.parse(content);
 }
 
 TIniUtilsObj::~TIniUtilsObj()
@@ -84,7 +85,8 @@ void TIniUtilsObj::flush()
 {
     if (!dirty_)
         return;
-    if (!replaceIniFile(path_, document_.serialize())) {
+    // A file that could not be read is not replaced by what little this object knows.
+    if (!readable_ || !replaceIniFile(path_, document_.serialize())) {
         failed_ = true;
         throw TIniWriteError(path_);
     }

@@ -23,7 +23,8 @@ private:
 
 class TIniUtilsObj {
 public:
-    // The file need not exist; a missing or unreadable file reads as an empty one.
+    // The file need not exist; a missing or unreadable file reads as an empty one. An existing
+    // file that cannot be read is never replaced: saving it fails with TIniWriteError.
     explicit TIniUtilsObj(std::string path);
     // Saves pending writes unless a save already failed; never throws.
     ~TIniUtilsObj();
@@ -53,6 +54,7 @@ private:
     std::string path_;
     std::string workingSection_ = "DEFAULT";
     TIniDocument document_;
+    bool readable_ = true;
     bool dirty_ = false;
     bool failed_ = false;
 };

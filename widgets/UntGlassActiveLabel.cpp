@@ -4,6 +4,7 @@
 #include "widgets/UntGlassPaint.h"
 
 #include <QEnterEvent>
+#include <QMouseEvent>
 
 TGlassActiveLabel::TGlassActiveLabel(QWidget *parent) : TGlassActiveLabel(QString(), parent) {}
 
@@ -59,4 +60,22 @@ void TGlassActiveLabel::leaveEvent(QEvent *event) {
   applyState();
   QLabel::leaveEvent(event);
   emit mouseLeave();
+}
+
+void TGlassActiveLabel::mousePressEvent(QMouseEvent *event) {
+  if (event->button() == Qt::LeftButton) {
+    fPressed = true;
+  }
+  QLabel::mousePressEvent(event);
+}
+
+void TGlassActiveLabel::mouseReleaseEvent(QMouseEvent *event) {
+  const bool click = fPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+  if (event->button() == Qt::LeftButton) {
+    fPressed = false;
+  }
+  QLabel::mouseReleaseEvent(event);
+  if (click) {
+    emit clicked();
+  }
 }

@@ -30,10 +30,14 @@ class TGlassActiveLabel : public QLabel {
   // Emitted after the label has taken its hover or normal look.
   void mouseEnter();
   void mouseLeave();
+  // A left-button press and release on the label.
+  void clicked();
 
  protected:
   void enterEvent(QEnterEvent *event) override;
   void leaveEvent(QEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
 
  private:
   void applyState();
@@ -43,4 +47,5 @@ class TGlassActiveLabel : public QLabel {
   QCursor fMouseInCursor{Qt::PointingHandCursor};
   QCursor fMouseOutCursor{Qt::ArrowCursor};
   bool fMouseIn = false;
+  bool fPressed = false;
 };

@@ -2,6 +2,9 @@
 
 #include "widgets/UntGlassPaint.h"
 
+#include <QEvent>
+#include <QLayout>
+
 namespace {
 
 QImage newImage(const QWidget &widget, qreal devicePixelRatio) {
@@ -15,18 +18,52 @@ QImage newImage(const QWidget &widget, qreal devicePixelRatio) {
   return image;
 }
 
-void setupStrip(QWidget &bar, int height) {
-  bar.setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  bar.setAttribute(Qt::WA_OpaquePaintEvent);
-  bar.resize(300, height);
-}
-
 }  // namespace
 
-TGlassToolBar::TGlassToolBar(QWidget *parent) : TGlassControl(parent) {
+TGlassEdgeBar::TGlassEdgeBar(QWidget *parent, Qt::Edge edge, int height) : TGlassControl(parent), fEdge(edge) {
   setInvalidateOnMouseEvents(false);
-  setupStrip(*this, 31);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  resize(300, height);
+  followParent();
+  align();
 }
+
+bool TGlassEdgeBar::event(QEvent *event) {
+  if (event->type() == QEvent::ParentChange) {
+    followParent();
+    align();
+  }
+  return TGlassControl::event(event);
+}
+
+bool TGlassEdgeBar::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == fWatched && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)) {
+    align();
+  }
+  return TGlassControl::eventFilter(watched, event);
+}
+
+void TGlassEdgeBar::followParent() {
+  if (fWatched != nullptr) {
+    fWatched->removeEventFilter(this);
+  }
+  fWatched = parentWidget();
+  if (fWatched != nullptr) {
+    fWatched->installEventFilter(this);
+  }
+}
+
+void TGlassEdgeBar::align() {
+  // A layout places the bar itself; only a parent without one leaves the edge to the bar.
+  if (fWatched == nullptr || fWatched->layout() != nullptr) {
+    return;
+  }
+  const int y = fEdge == Qt::TopEdge ? 0 : fWatched->height() - height();
+  setGeometry(0, y, fWatched->width(), height());
+}
+
+TGlassToolBar::TGlassToolBar(QWidget *parent) : TGlassEdgeBar(parent, Qt::TopEdge, 31) {}
 
 void TGlassToolBar::setShowTopBorder(bool value) {
   fShowTopBorder = value;
@@ -55,10 +92,7 @@ QImage TGlassToolBar::renderImage(qreal devicePixelRatio) const {
 
 void TGlassToolBar::paintEvent(QPaintEvent * /*event*/) { paintImage(renderImage(devicePixelRatioF())); }
 
-TGlassInformationBar::TGlassInformationBar(QWidget *parent) : TGlassControl(parent) {
-  setInvalidateOnMouseEvents(false);
-  setupStrip(*this, 53);
-}
+TGlassInformationBar::TGlassInformationBar(QWidget *parent) : TGlassEdgeBar(parent, Qt::BottomEdge, 53) {}
 
 QImage TGlassInformationBar::renderImage(qreal devicePixelRatio) const {
   QImage image = newImage(*this, devicePixelRatio);

@@ -1,12 +1,32 @@
 #pragma once
 // The light blue tool bar strip and the pale information bar strip; both hold child controls.
-// They span their parent's width in a layout (expanding horizontally, fixed height).
+// In a layout they expand horizontally at a fixed height; in a parent without a layout they keep
+// to its top (tool bar) or bottom (information bar) edge across its whole width.
 
 #include "widgets/UntGlassControl.h"
 
 #include <QImage>
 
-class TGlassToolBar : public TGlassControl {
+// Keeps a bar on one edge of a parent that has no layout of its own.
+class TGlassEdgeBar : public TGlassControl {
+  Q_OBJECT
+
+ public:
+  TGlassEdgeBar(QWidget *parent, Qt::Edge edge, int height);
+
+ protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+  bool event(QEvent *event) override;
+
+ private:
+  void followParent();
+  void align();
+
+  Qt::Edge fEdge;
+  QWidget *fWatched = nullptr;
+};
+
+class TGlassToolBar : public TGlassEdgeBar {
   Q_OBJECT
 
  public:
@@ -27,7 +47,7 @@ class TGlassToolBar : public TGlassControl {
   bool fShowTopBorder = false;
 };
 
-class TGlassInformationBar : public TGlassControl {
+class TGlassInformationBar : public TGlassEdgeBar {
   Q_OBJECT
 
  public:

@@ -43,6 +43,13 @@ QRgb glassPixel(QRgb p, QRgb e, int step) {
               glassStep(qBlue(p), qBlue(e), step));
 }
 
+// The pixel loops address 32-bit scan lines directly; anything else is converted first.
+void ensure32(QImage &image) {
+  if (!image.isNull() && image.depth() != 32) {
+    image.convertTo(QImage::Format_RGB32);
+  }
+}
+
 void putPixel(QImage &image, int x, int y, QRgb c) {
   if (insideImage(image, x, y)) {
     reinterpret_cast<QRgb *>(image.scanLine(y))[x] = c;
@@ -114,6 +121,7 @@ QRgb mixPixel(QRgb a, QRgb b, int w) {
 }
 
 void fillGradient(QImage &image, QRgb start, QRgb end, bool vertical, const QRect &rect) {
+  ensure32(image);
   const QRect area = rect.intersected(image.rect());
   if (area.isEmpty()) {
     return;
@@ -155,6 +163,7 @@ TGlassColors fillColors(QRgb c) {
 
 void drawGlassBar(QImage &image, const TGlassRect &r, TGPBOrientation orientation,
                   const TGlassColors &colors) {
+  ensure32(image);
   const int w = r.right - r.left - 1;
   const int h = r.bottom - r.top - 1;
   if (w < 1 || h < 2) {
@@ -203,6 +212,7 @@ void drawGlassBar(QImage &image, const TGlassRect &r, TGPBOrientation orientatio
 
 void drawMarqueeBand(QImage &image, const TGlassRect &r, QRgb c, TGPBOrientation orientation,
                      int fade, int size) {
+  ensure32(image);
   if (r.right - r.left < 2 || r.bottom - r.top < 3) {
     return;
   }
@@ -245,6 +255,7 @@ void drawMarqueeBand(QImage &image, const TGlassRect &r, QRgb c, TGPBOrientation
 }
 
 void fillRow(QImage &image, int y, int x0, int x1, QRgb c) {
+  ensure32(image);
   if (y < 0 || y >= image.height()) {
     return;
   }
@@ -257,6 +268,7 @@ void fillRow(QImage &image, int y, int x0, int x1, QRgb c) {
 }
 
 void fillColumn(QImage &image, int x, int y0, int y1, QRgb c) {
+  ensure32(image);
   if (x < 0 || x >= image.width()) {
     return;
   }

@@ -1,7 +1,7 @@
 #pragma once
 // Pixel arithmetic shared by the self-drawn glass widgets. Everything works on QImage pixels
-// (device pixels) so that each picture is exact and can be checked pixel by pixel. Images given
-// to these functions are 32-bit (QImage::Format_RGB32 or Format_ARGB32).
+// (device pixels) so that each picture is exact and can be checked pixel by pixel. Images should
+// be 32-bit (QImage::Format_RGB32); any other format is converted to it first.
 
 #include <QImage>
 #include <QRgb>
@@ -36,10 +36,10 @@ struct TGlassColors {
 // significant first, joined by ".".
 QString glassVersion();
 
-// Nearest integer to num / den (den > 0), halves to the even integer.
+// Nearest integer to num / den (den != 0), halves to the even integer.
 std::int64_t roundHalfEven(std::int64_t num, std::int64_t den);
 
-// Floor of num / den (den > 0), also for negative num.
+// Floor of num / den (den != 0), also for negative values.
 std::int64_t floorDiv(std::int64_t num, std::int64_t den);
 
 // p per cent (0 to 100) of a mixed into b: weight w = nearest(p * 2.56), each channel

@@ -228,7 +228,8 @@ QImage TGlassProgressBar::renderImage(qreal devicePixelRatio) const {
       r.bottom = r.top + static_cast<int>(roundHalfEven(std::int64_t{h} * fMarqueeSize, 100));
     }
   } else if (horizontal) {
-    r.right = scaled(w);
+    // A position left beyond a narrowed range fills the track, never the frame.
+    r.right = std::min(scaled(w), w);
   } else {
     const int t = r.bottom - scaled(h);
     r.top = t > 1 ? t : 1;

@@ -3,6 +3,7 @@
 #include "capture/UntEvents.h"
 
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -293,4 +294,54 @@ TEST_F(WindowsTree, ObserverSeesPairedCallsAroundEachChange)
     EXPECT_EQ(observer.log, (std::vector<std::string>{"+top@0", "+C:@0", "+Docs@0", "+Docs@1", "-(14:05:09) Docsx2",
                                                       "~(14:05:09) Docs", "+C:@1", "~x -> y", "reset"}));
     tree.setObserver(nullptr);
+}
+
+namespace {
+// The lookup as a linear walk over the children, for comparison with the index.
+TNodeId linearFind(const TEventTree& tree, std::string_view segment, TNodeId parent)
+{
+    for (int row = 0; row < tree.childCount(parent); ++row) {
+        const TNodeId child = tree.child(parent, row);
+        if (sameText(tree.getText(child), segment))
+            return tree.getMark(child) == mkDeleted ? kNoNode : child;
+    }
+    return kNoNode;
+}
+
+void expectConsistent(const TEventTree& tree, const std::vector<std::string>& names)
+{
+    std::size_t visited = 0;
+    std::vector<TNodeId> parents{kNoNode};
+    tree.forEachNode([&](TNodeId id, std::uint16_t) {
+        ++visited;
+        parents.push_back(id);
+        ASSERT_TRUE(tree.isValid(id));
+        ASSERT_EQ(tree.child(tree.parent(id), tree.row(id)), id);
+    });
+    ASSERT_EQ(visited, tree.nodeCount());
+    for (TNodeId parent : parents)
+        for (const std::string& name : names)
+            ASSERT_EQ(tree.findChildNode(name, parent), linearFind(tree, name, parent)) << name;
+}
+} // namespace
+
+TEST(EventTreeIndex, AgreesWithALinearSearchThroughRandomMarksAndRemovals)
+{
+    const std::vector<std::string> names{"a", "A", "b", "(14:05:09) a", "(14:05:09) A", "a -> b", "A -> B", "b -> a"};
+    const int kinds[] = {evCreate, evCreate, evMkDir, evDelete, evRenameFile, evRenameFolder, evRmDir};
+    TEventTree tree(nullptr, TPathStyle::Windows, fixedTime);
+    std::mt19937 random(11);
+    for (int step = 0; step < 3000; ++step) {
+        std::string path = random() % 8 == 0 ? "D:" : "C:";
+        const int depth = 1 + static_cast<int>(random() % 3);
+        for (int level = 0; level < depth; ++level)
+            path += "\\" + names[random() % names.size()];
+        const std::string target = "X:\\" + names[random() % names.size()];
+        tree.addDirectoryFile(path, target, kinds[random() % std::size(kinds)]);
+        if (step % 50 == 0)
+            expectConsistent(tree, names);
+        if (HasFatalFailure())
+            return;
+    }
+    expectConsistent(tree, names);
 }

@@ -154,4 +154,10 @@ TEST(ReportProgress, CountsDigestedNodesAndCanCancel)
     const auto cancelled = buildReportText(snapshot, some.function(), [](std::size_t done, std::size_t) { return done < 2; });
     EXPECT_FALSE(cancelled.has_value());
     EXPECT_EQ(some.asked.size(), 2u);
+
+    bool called = false;
+    const auto plain = buildReportText(snapshot, TDigester{}, [&](std::size_t, std::size_t) { return called = true; });
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_FALSE(called);
+    EXPECT_EQ(*plain, *full);
 }

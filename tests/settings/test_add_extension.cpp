@@ -1,0 +1,157 @@
+// The extension dialog, the list-view helpers and the folder picker.
+#include "settings/UntAddExtension.h"
+#include "settings/UntBrowseFolder.h"
+#include "settings/UntListViewText.h"
+#include "settings/UntSettings.h"
+#include "settings/UntSettingsImages.h"
+#include "widgets/UntGlassToolButton.h"
+#include "TestSettingsFakes.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ExtensionDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        TSettingsEnvironment env;
+        env.configPath = dir.filePath(QStringLiteral("config.ini")).toStdString();
+        env.system = &system;
+        env.prompts = &prompts;
+        settings = std::make_unique<TFrmSettings>(std::move(env));
+        dialog = settings->extensionDialog();
+        ASSERT_NE(dialog, nullptr);
+    }
+    void type(const QString& text, Qt::Key key)
+    {
+        dialog->show();
+        QTest::keyClicks(dialog->edtext, text);
+        QTest::keyClick(dialog->edtext, key);
+    }
+
+    QTemporaryDir dir;
+    TFakeSystem system;
+    TFakePrompts prompts;
+    std::unique_ptr<TFrmSettings> settings;
+    TFrmAddExtension* dialog = nullptr;
+};
+
+TEST_F(ExtensionDialog, LooksAsDesigned)
+{
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Extension Filter"));
+    EXPECT_EQ(dialog->size(), QSize(308, 126));
+    EXPECT_EQ(dialog->GlassToolButton1->text(), QStringLiteral("&Add"));
+    EXPECT_EQ(dialog->GlassToolButton2->text(), QStringLiteral("&Cancel"));
+    EXPECT_EQ(dialog->GlassToolButton1->icon().cacheKey(), settingsPicture(picAdd).cacheKey());
+    EXPECT_EQ(dialog->GlassToolButton2->icon().cacheKey(), settingsPicture(picRemove).cacheKey());
+}
+
+TEST_F(ExtensionDialog, EnterAddsTheExampleInOrderAndCloses)
+{
+    type(QStringLiteral(".exe,.bat,.com,.scr,.pif"), Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(settings->extensionsText(), ".exe\r\n.bat\r\n.com\r\n.scr\r\n.pif\r\n");
+
+    type(QStringLiteral("exe BAT;cmd"), Qt::Key_Enter);
+    EXPECT_EQ(settings->extensionsText(), ".exe\r\n.bat\r\n.com\r\n.scr\r\n.pif\r\n.cmd\r\n")
+        << "known extensions in another case are not added again";
+
+    type(QStringLiteral(" , ;"), Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible()) << "a text without entries closes the dialog all the same";
+    EXPECT_EQ(settings->lstext->topLevelItemCount(), 6);
+}
+
+TEST_F(ExtensionDialog, EscapeAndCancelAddNothing)
+{
+    type(QStringLiteral(".log"), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    dialog->show();
+    QTest::keyClicks(dialog->edtext, QStringLiteral(".log"));
+    dialog->GlassToolButton2->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(settings->lstext->topLevelItemCount(), 0);
+
+    dialog->show();
+    QTest::keyClicks(dialog->edtext, QStringLiteral("log"));
+    dialog->GlassToolButton1->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(settings->extensionsText(), ".log\r\n");
+}
+
+TEST_F(ExtensionDialog, ReopeningShowsAnEmptyFocusedEdit)
+{
+    dialog->show();
+    QTest::keyClicks(dialog->edtext, QStringLiteral(".tmp"));
+    dialog->hide();
+    dialog->show();
+    EXPECT_TRUE(dialog->edtext->text().isEmpty());
+    EXPECT_EQ(dialog->focusWidget(), dialog->edtext);
+    dialog->hide();
+}
+
+TEST_F(ExtensionDialog, TheAddButtonOfTheFiltersPageOpensItModally)
+{
+    QTimer::singleShot(0, dialog, [this] {
+        EXPECT_EQ(QApplication::activeModalWidget(), dialog);
+        QTest::keyClicks(dialog->edtext, QStringLiteral("ini"));
+        QTest::keyClick(dialog->edtext, Qt::Key_Return);
+    });
+    settings->tbAddExt->click();
+    EXPECT_EQ(settings->extensionsText(), ".ini\r\n");
+}
+
+TEST(ListViewText, CaptionsAndMembership)
+{
+    QTreeWidget list;
+    list.setColumnCount(2);
+    EXPECT_EQ(listCaptionsToText(list), "");
+    EXPECT_FALSE(isInListView(".exe", list));
+    for (const char* caption : {".exe", ".bat", "\xC3\xA9t\xC3\xA9"}) {
+        auto* row = new QTreeWidgetItem(&list);
+        row->setText(0, QString::fromUtf8(caption));
+        row->setText(1, QStringLiteral("second"));
+    }
+    EXPECT_EQ(listCaptionsToText(list), ".exe\r\n.bat\r\n\xC3\xA9t\xC3\xA9\r\n");
+    EXPECT_TRUE(isInListView(".EXE", list));
+    EXPECT_TRUE(isInListView(".Bat", list));
+    EXPECT_TRUE(isInListView("\xC3\xA9T\xC3\xA9", list));
+    EXPECT_FALSE(isInListView("\xC3\x89T\xC3\x89", list)) << "only a to z are folded";
+    EXPECT_FALSE(isInListView("second", list)) << "only captions count";
+    EXPECT_FALSE(isInListView(".ex", list));
+}
+
+TEST(BrowseForFolder, OpensAtTheInitialFolderAndReturnsTheChoice)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto answer = [](bool accept, const QString& title, const QString& initial) {
+        QTimer::singleShot(0, [=] {
+            auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(picker, nullptr);
+            EXPECT_EQ(picker->windowTitle(), title);
+            EXPECT_EQ(picker->directory().absolutePath(), initial);
+            EXPECT_TRUE(picker->testOption(QFileDialog::ShowDirsOnly));
+            EXPECT_TRUE(picker->testOption(QFileDialog::ReadOnly)) << "no new folder";
+            if (accept)
+                QMetaObject::invokeMethod(picker, "accept");
+            else
+                picker->reject();
+        });
+    };
+    answer(false, QStringLiteral("Pick"), dir.path());
+    EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false), "");
+    answer(true, QStringLiteral("Pick"), dir.path());
+    EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false), dir.path().toStdString());
+}
+
+} // namespace

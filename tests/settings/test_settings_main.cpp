@@ -1,0 +1,26 @@
+// Runs the settings window tests under a QApplication. With "--print-config FILE" the program
+// instead loads a settings window on that file and prints what it shows, so that a test can
+// check what a fresh process finds.
+#include "settings/UntSettings.h"
+#include "TestSettingsDump.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--print-config") == 0) {
+        TSettingsEnvironment environment;
+        environment.configPath = argv[2];
+        TFrmSettings settings(std::move(environment));
+        std::cout << dumpSettings(settings);
+        return 0;
+    }
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
