@@ -281,8 +281,11 @@ void TFanotifyBackend::run()
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the fanotify group");
         }
-        if (fds[1].revents)
+        if (fds[1].revents) {
+            // What the kernel queued before the stop belongs to the recording.
+            drain();
             return;
+        }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the fanotify group failed");
         if (fds[0].revents & POLLIN)
@@ -296,7 +299,7 @@ void TFanotifyBackend::drain()
     TBatch batch;
     batch.time = std::chrono::system_clock::now();
     constexpr int kMaxReads = 64; // a busy system still gets its events delivered in slices
-    for (int reads = 0; reads < kMaxReads && !stopRequested_.load(); ++reads) {
+    for (int reads = 0; reads < kMaxReads; ++reads) {
         ssize_t length = ::read(group_.get(), buffer_.data(), buffer_.size() * sizeof(std::uint64_t));
         if (length < 0) {
             if (errno == EINTR)
