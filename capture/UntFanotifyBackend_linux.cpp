@@ -175,7 +175,6 @@ public:
     void run() override;
     void stop() override
     {
-        stopRequested_.store(true);
         const std::uint64_t one = 1;
         [[maybe_unused]] ssize_t written = ::write(stopFd_.get(), &one, sizeof one);
     }
@@ -216,7 +215,6 @@ private:
 
     TUniqueFd group_;
     TUniqueFd stopFd_;
-    std::atomic<bool> stopRequested_{false};
     TItemsStack* queue_ = nullptr;
     const int selfPid_ = static_cast<int>(::getpid());
 
@@ -275,7 +273,8 @@ void TFanotifyBackend::run()
     if (!queue_)
         throw std::logic_error("fanotify backend run before open");
     pollfd fds[2] = {{group_.get(), POLLIN, 0}, {stopFd_.get(), POLLIN, 0}};
-    while (!stopRequested_.load()) {
+    // The stop handle is never read, so a stop before run() ends it at once as well.
+    for (;;) {
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
