@@ -115,8 +115,13 @@ public:
     const std::string* find(const std::string& key) const
     {
         auto it = paths_.find(key);
-        return it == paths_.end() ? nullptr : &it->second;
+        if (it != paths_.end())
+            return &it->second;
+        auto root = roots_.find(key);
+        return root == roots_.end() ? nullptr : &root->second;
     }
+    // A watched root: kept when the cache is emptied.
+    void pin(const std::string& key, std::string path) { roots_[key] = std::move(path); }
     void learn(const std::string& key, std::string path)
     {
         if (paths_.size() >= kLimit)
@@ -133,11 +138,41 @@ public:
 private:
     static constexpr std::size_t kLimit = 65536;
     std::unordered_map<std::string, std::string> paths_;
+    std::unordered_map<std::string, std::string> roots_;
 };
 
 struct TFileSystem {
     TUniqueFd mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
+    // A root is the top of this filesystem, so every event of it belongs to the recording. With
+    // only folders below the top watched, a folder that cannot be named any more is taken to lie
+    // outside them: the folders inside are learnt as they are created or seen.
+    bool wholeFileSystem = false;
 };
+
+bool isMountRoot(const char* path)
+{
+    struct stat self {};
+    struct stat parent {};
+    const std::string up = std::string(path) + "/..";
+    if (::stat(path, &self) != 0 || ::stat(up.c_str(), &parent) != 0)
+        return false;
+    return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+// The handle of a folder as fanotify reports it: the cache key of TFidRecord::key().
+std::optional<std::string> handleKey(int folderFd, const std::string& fsid)
+{
+    std::vector<unsigned char> storage(sizeof(file_handle) + MAX_HANDLE_SZ);
+    auto* handle = reinterpret_cast<file_handle*>(storage.data());
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountId = 0;
+    if (::name_to_handle_at(folderFd, "", handle, &mountId, AT_EMPTY_PATH) != 0)
+        return std::nullopt;
+    std::string key = fsid;
+    key.append(reinterpret_cast<const char*>(&handle->handle_type), sizeof handle->handle_type);
+    key.append(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes);
+    return key;
+}
 
 constexpr std::uint64_t markMask(const TEventKinds& kinds)
 {
@@ -210,6 +245,7 @@ private:
     std::optional<std::string> folderPath(const TFidRecord& record);
     std::optional<std::string> entryPath(const std::optional<TFidRecord>& record);
     bool isWatched(const std::string& path) const;
+    void countUnresolved(const TFidRecord& record);
     bool modifyDue(const std::string& path);
     void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
 
@@ -262,8 +298,13 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
         }
     }
     mask_ = mask;
+    // The root keeps its name even when it is deleted before its last events are read.
+    if (auto rootKey = handleKey(folder.get(), key))
+        folders_.pin(*rootKey, resolved);
+    const bool whole = isMountRoot(resolved);
     if (known == fileSystems_.end())
-        fileSystems_.emplace(key, TFileSystem{std::move(folder)});
+        known = fileSystems_.emplace(key, TFileSystem{std::move(folder), whole}).first;
+    known->second.wholeFileSystem = known->second.wholeFileSystem || whole;
     roots_.emplace_back(resolved);
     return true;
 }
@@ -341,7 +382,7 @@ void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch
         auto from = entryPath(event.oldDirName);
         auto to = entryPath(event.newDirName);
         if (!from || !to) {
-            unresolvedPaths_.fetch_add(1);
+            countUnresolved(from ? *event.newDirName : *event.oldDirName);
             return;
         }
         if (folder) {
@@ -357,7 +398,9 @@ void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch
     const auto path = entryPath(event.dirName);
     if (!path) {
         // A link count change of a file replaced by a rename names no folder: the rename says it all.
-        if (mask != (FAN_ATTRIB | (mask & FAN_ONDIR)) || event.dirName)
+        if (event.dirName)
+            countUnresolved(*event.dirName);
+        else if (mask != (FAN_ATTRIB | (mask & FAN_ONDIR)))
             unresolvedPaths_.fetch_add(1);
         return;
     }
@@ -415,6 +458,13 @@ std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record
     std::string path(target, static_cast<std::size_t>(length));
     folders_.learn(key, path);
     return path;
+}
+
+void TFanotifyBackend::countUnresolved(const TFidRecord& record)
+{
+    auto fs = fileSystems_.find(fsidKey(&record.info->fsid));
+    if (fs == fileSystems_.end() || fs->second.wholeFileSystem)
+        unresolvedPaths_.fetch_add(1);
 }
 
 bool TFanotifyBackend::isWatched(const std::string& path) const

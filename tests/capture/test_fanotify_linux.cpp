@@ -178,12 +178,25 @@ TEST_F(FanotifyCapture, OwnWritesAndFilesOutsideTheRootAreNotReported)
     EXPECT_EQ(items[0].getItem1(), folder.path() + "/child.txt");
     EXPECT_EQ(items[0].getEventNum(), evCreate);
     EXPECT_EQ(items[0].getOrigin().pid, run.pid);
-    EXPECT_EQ(items[0].getOrigin().process, "sh");
     // Moved in from outside: reported, with the old path as it was.
     EXPECT_EQ(items[1].getEventNum(), evRenameFile);
     EXPECT_EQ(items[1].getItem1(), outside.path() + "/out");
     EXPECT_EQ(items[1].getItem2(), folder.path() + "/in");
     expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, EventsNameTheProcessThatCausedThem)
+{
+    TWaitingShell shell(folder.path(), ": > alive.txt");
+    const int pid = shell.pid();
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(sink.waitUntil([](const auto& items) { return !items.empty(); }));
+    const TItemObj item = sink.items().front();
+    shell.release();
+    EXPECT_EQ(item.getItem1(), folder.path() + "/alive.txt");
+    EXPECT_EQ(item.getOrigin().pid, pid);
+    EXPECT_EQ(item.getOrigin().process, "sh");
+    EXPECT_LE(item.getOrigin().time, std::chrono::system_clock::now());
 }
 
 TEST_F(FanotifyCapture, UpdateFileAtMostOncePerFilePerSecond)
