@@ -1,5 +1,7 @@
 #include "capture/UntFanotifyBackend_linux.h"
 
+#include "capture/UntFanotifyRecords_linux.h"
+
 #include "pipeline/UntItemsStackThread.h"
 #include "util/UntUniqueFd.h"
 
@@ -29,117 +31,10 @@ namespace {
 
 std::string errorText(int error) { return std::generic_category().message(error); }
 
-std::string fsidKey(const void* fsid) { return std::string(static_cast<const char*>(fsid), sizeof(__kernel_fsid_t)); }
-
-// One fid record of an event: the filesystem, the handle and, for the *_NAME records, the entry name.
-struct TFidRecord {
-    const fanotify_event_info_fid* info = nullptr;
-    const file_handle* handle = nullptr;
-    const char* name = nullptr;
-
-    std::string key() const
-    {
-        std::string result = fsidKey(&info->fsid);
-        result.append(reinterpret_cast<const char*>(&handle->handle_type), sizeof handle->handle_type);
-        result.append(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes);
-        return result;
-    }
-};
-
-struct TParsedEvent {
-    std::optional<TFidRecord> dirName; // the folder and the entry name
-    std::optional<TFidRecord> oldDirName;
-    std::optional<TFidRecord> newDirName;
-    std::optional<TFidRecord> object; // the file or folder itself
-};
-
-TParsedEvent parseRecords(const fanotify_event_metadata* meta)
+std::string fsidBytes(const struct statfs& info)
 {
-    TParsedEvent parsed;
-    const char* at = reinterpret_cast<const char*>(meta) + meta->metadata_len;
-    const char* end = reinterpret_cast<const char*>(meta) + meta->event_len;
-    while (at + sizeof(fanotify_event_info_header) <= end) {
-        const auto* header = reinterpret_cast<const fanotify_event_info_header*>(at);
-        if (header->len < sizeof(fanotify_event_info_fid) || at + header->len > end)
-            break;
-        TFidRecord record;
-        record.info = reinterpret_cast<const fanotify_event_info_fid*>(at);
-        record.handle = reinterpret_cast<const file_handle*>(record.info->handle);
-        const bool named = header->info_type == FAN_EVENT_INFO_TYPE_DFID_NAME ||
-                           header->info_type == FAN_EVENT_INFO_TYPE_OLD_DFID_NAME ||
-                           header->info_type == FAN_EVENT_INFO_TYPE_NEW_DFID_NAME;
-        if (named)
-            record.name = reinterpret_cast<const char*>(record.handle->f_handle) + record.handle->handle_bytes;
-        switch (header->info_type) {
-        case FAN_EVENT_INFO_TYPE_DFID_NAME:
-        case FAN_EVENT_INFO_TYPE_DFID:
-            parsed.dirName = record;
-            break;
-        case FAN_EVENT_INFO_TYPE_OLD_DFID_NAME:
-            parsed.oldDirName = record;
-            break;
-        case FAN_EVENT_INFO_TYPE_NEW_DFID_NAME:
-            parsed.newDirName = record;
-            break;
-        case FAN_EVENT_INFO_TYPE_FID:
-            parsed.object = record;
-            break;
-        default:
-            break;
-        }
-        at += header->len;
-    }
-    return parsed;
+    return std::string(reinterpret_cast<const char*>(&info.f_fsid), sizeof info.f_fsid);
 }
-
-std::string joinPath(const std::string& folder, const char* name)
-{
-    if (!name || !*name || std::strcmp(name, ".") == 0)
-        return folder;
-    if (!folder.empty() && folder.back() == '/')
-        return folder + name;
-    return folder + "/" + name;
-}
-
-bool isUnder(std::string_view path, std::string_view folder)
-{
-    if (path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0)
-        return false;
-    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
-}
-
-// Folder paths by handle. Learnt as folders are seen, so the events of a child whose folder was
-// deleted meanwhile (its handle no longer opens) still find their path.
-class TPathCache {
-public:
-    const std::string* find(const std::string& key) const
-    {
-        auto it = paths_.find(key);
-        if (it != paths_.end())
-            return &it->second;
-        auto root = roots_.find(key);
-        return root == roots_.end() ? nullptr : &root->second;
-    }
-    // A watched root: kept when the cache is emptied.
-    void pin(const std::string& key, std::string path) { roots_[key] = std::move(path); }
-    void learn(const std::string& key, std::string path)
-    {
-        if (paths_.size() >= kLimit)
-            paths_.clear();
-        paths_[key] = std::move(path);
-    }
-    void forget(const std::string& key) { paths_.erase(key); }
-    // A renamed folder: every path at or below its old place is stale.
-    void forgetUnder(const std::string& folder)
-    {
-        std::erase_if(paths_, [&](const auto& entry) { return isUnder(entry.second, folder); });
-    }
-
-private:
-    static constexpr std::size_t kLimit = 65536;
-    std::unordered_map<std::string, std::string> paths_;
-    std::unordered_map<std::string, std::string> roots_;
-};
 
 struct TFileSystem {
     TUniqueFd mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
@@ -168,10 +63,8 @@ std::optional<std::string> handleKey(int folderFd, const std::string& fsid)
     int mountId = 0;
     if (::name_to_handle_at(folderFd, "", handle, &mountId, AT_EMPTY_PATH) != 0)
         return std::nullopt;
-    std::string key = fsid;
-    key.append(reinterpret_cast<const char*>(&handle->handle_type), sizeof handle->handle_type);
-    key.append(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes);
-    return key;
+    return fidKey(fsid, handle->handle_type,
+                  std::string_view(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes));
 }
 
 constexpr std::uint64_t markMask(const TEventKinds& kinds)
@@ -241,11 +134,11 @@ private:
         warnings_.push_back(text);
     }
     void drain();
-    void decode(const fanotify_event_metadata* meta, TBatch& batch);
+    void decode(const TParsedEvent& event, TBatch& batch);
     std::optional<std::string> folderPath(const TFidRecord& record);
     std::optional<std::string> entryPath(const std::optional<TFidRecord>& record);
     bool isWatched(const std::string& path) const;
-    void countUnresolved(const TFidRecord& record);
+    void countUnresolved(const std::optional<TFidRecord>& record);
     bool modifyDue(const std::string& path);
     void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
 
@@ -285,7 +178,7 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
     for (int k = 0; k < kEventCount; ++k)
         kinds_[k] = kinds_[k] || kinds[k];
     const std::uint64_t mask = markMask(kinds_);
-    const std::string key = fsidKey(&info.f_fsid);
+    const std::string key = fsidBytes(info);
     auto known = fileSystems_.find(key);
     if (mask != 0 && (known == fileSystems_.end() || mask != mask_)) {
         if (::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, folder.get(), nullptr) != 0) {
@@ -296,6 +189,10 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
             refuse("fanotify refused a mark on " + root + ": " + why + "; the inotify fallback is not available yet");
             return false;
         }
+        // More kinds than before: the filesystems marked earlier watch them too.
+        for (auto& [otherKey, fs] : fileSystems_)
+            if (otherKey != key)
+                ::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, fs.mountFd.get(), nullptr);
     }
     mask_ = mask;
     // The root keeps its name even when it is deleted before its last events are read.
@@ -350,21 +247,23 @@ void TFanotifyBackend::drain()
         }
         if (length == 0)
             break;
-        auto* meta = reinterpret_cast<fanotify_event_metadata*>(buffer_.data());
-        for (; FAN_EVENT_OK(meta, length); meta = FAN_EVENT_NEXT(meta, length)) {
-            if (meta->vers != FANOTIFY_METADATA_VERSION)
-                throw std::runtime_error("fanotify event layout of another kernel version");
-            if (meta->fd >= 0)
-                ::close(meta->fd);
-            decode(meta, batch);
+        const char* data = reinterpret_cast<const char*>(buffer_.data());
+        std::size_t left = static_cast<std::size_t>(length);
+        TParsedEvent event;
+        while (const std::size_t used = parseFanotifyEvent(data, left, event)) {
+            if (event.fd >= 0)
+                ::close(event.fd);
+            decode(event, batch);
+            data += used;
+            left -= used;
         }
     }
     queue_->addItems(std::move(batch.items));
 }
 
-void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch)
+void TFanotifyBackend::decode(const TParsedEvent& event, TBatch& batch)
 {
-    const std::uint64_t mask = meta->mask;
+    const std::uint64_t mask = event.mask;
     if (mask & FAN_Q_OVERFLOW) {
         overflows_.fetch_add(1);
         if (kinds_[evUpdateDir])
@@ -372,17 +271,16 @@ void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch
                 emit(batch, 0, evUpdateDir, root);
         return;
     }
-    if (meta->pid == selfPid_)
+    if (event.pid == selfPid_)
         return;
-    const TParsedEvent event = parseRecords(meta);
     const bool folder = mask & FAN_ONDIR;
-    const int pid = meta->pid;
+    const int pid = event.pid;
 
     if (mask & FAN_RENAME) {
         auto from = entryPath(event.oldDirName);
         auto to = entryPath(event.newDirName);
         if (!from || !to) {
-            countUnresolved(from ? *event.newDirName : *event.oldDirName);
+            countUnresolved(from ? event.newDirName : event.oldDirName);
             return;
         }
         if (folder) {
@@ -399,7 +297,7 @@ void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch
     if (!path) {
         // A link count change of a file replaced by a rename names no folder: the rename says it all.
         if (event.dirName)
-            countUnresolved(*event.dirName);
+            countUnresolved(event.dirName);
         else if (mask != (FAN_ATTRIB | (mask & FAN_ONDIR)))
             unresolvedPaths_.fetch_add(1);
         return;
@@ -429,7 +327,7 @@ std::optional<std::string> TFanotifyBackend::entryPath(const std::optional<TFidR
     auto folder = folderPath(*record);
     if (!folder)
         return std::nullopt;
-    return joinPath(*folder, record->name);
+    return joinPath(*folder, record->name.value_or(std::string()));
 }
 
 std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record)
@@ -437,14 +335,15 @@ std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record
     const std::string key = record.key();
     if (const std::string* known = folders_.find(key))
         return *known;
-    auto fs = fileSystems_.find(fsidKey(&record.info->fsid));
+    auto fs = fileSystems_.find(record.fsid);
     if (fs == fileSystems_.end())
         return std::nullopt;
-    // open_by_handle_at wants a writable handle.
-    std::vector<unsigned char> copy(sizeof(file_handle) + record.handle->handle_bytes);
-    std::memcpy(copy.data(), record.handle, copy.size());
-    TUniqueFd opened(::open_by_handle_at(fs->second.mountFd.get(), reinterpret_cast<file_handle*>(copy.data()),
-                                         O_PATH | O_CLOEXEC));
+    std::vector<std::uint64_t> storage(1 + (sizeof(file_handle) + record.handleBytes.size()) / sizeof(std::uint64_t));
+    auto* handle = reinterpret_cast<file_handle*>(storage.data());
+    handle->handle_bytes = static_cast<unsigned>(record.handleBytes.size());
+    handle->handle_type = record.handleType;
+    std::memcpy(handle->f_handle, record.handleBytes.data(), record.handleBytes.size());
+    TUniqueFd opened(::open_by_handle_at(fs->second.mountFd.get(), handle, O_PATH | O_CLOEXEC));
     if (!opened)
         return std::nullopt;
     struct stat status {};
@@ -460,9 +359,9 @@ std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record
     return path;
 }
 
-void TFanotifyBackend::countUnresolved(const TFidRecord& record)
+void TFanotifyBackend::countUnresolved(const std::optional<TFidRecord>& record)
 {
-    auto fs = fileSystems_.find(fsidKey(&record.info->fsid));
+    auto fs = record ? fileSystems_.find(record->fsid) : fileSystems_.end();
     if (fs == fileSystems_.end() || fs->second.wholeFileSystem)
         unresolvedPaths_.fetch_add(1);
 }
