@@ -1,0 +1,6 @@
+#include "settings/UntConfigPath.h"
+
+std::string configFilePath()
+{
+    return executableFolder() + "config.ini";
+}

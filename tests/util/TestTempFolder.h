@@ -1,0 +1,89 @@
+// A fresh folder for one test, removed with everything in it afterwards, and small file helpers
+// that work with the UTF-8 paths the core takes.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#define FM_TEST_PID _getpid()
+#else
+#include <unistd.h>
+#define FM_TEST_PID getpid()
+#endif
+
+inline std::string utf8Path(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+inline std::filesystem::path nativePath(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+inline void writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(nativePath(path), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string readBytes(const std::string& path)
+{
+    std::ifstream in(nativePath(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool pathExists(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(nativePath(path), ec);
+}
+
+inline bool runningAsRoot()
+{
+#ifdef _WIN32
+    return false;
+#else
+    return geteuid() == 0;
+#endif
+}
+
+class TTestTempFolder {
+public:
+    TTestTempFolder()
+    {
+        static std::atomic<unsigned> counter{0};
+        root_ = std::filesystem::temp_directory_path() /
+                ("fm-test-" + std::to_string(FM_TEST_PID) + "-" + std::to_string(counter.fetch_add(1)));
+        std::filesystem::remove_all(root_);
+        std::filesystem::create_directories(root_);
+    }
+    TTestTempFolder(const TTestTempFolder&) = delete;
+    TTestTempFolder& operator=(const TTestTempFolder&) = delete;
+    ~TTestTempFolder()
+    {
+        std::error_code ec;
+        // Tests may leave read-only files or folders behind; make everything removable again.
+        for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(root_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(root_, ec);
+    }
+
+    const std::filesystem::path& root() const { return root_; }
+    // The UTF-8 path of a name inside the folder.
+    std::string path(const std::string& name) const { return utf8Path(root_ / nativePath(name)); }
+    std::string folder() const { return utf8Path(root_) + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)); }
+
+private:
+    std::filesystem::path root_;
+};
