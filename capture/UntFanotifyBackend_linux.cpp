@@ -3,7 +3,7 @@
 #include "capture/UntFanotifyRecords_linux.h"
 
 #include "pipeline/UntItemsStackThread.h"
-#include "util/UntUniqueFd.h"
+#include "util/UntOsHandle.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -37,7 +37,7 @@ std::string fsidBytes(const struct statfs& info)
 }
 
 struct TFileSystem {
-    TUniqueFd mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
+    TFdObj mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
     // A root is the top of this filesystem, so every event of it belongs to the recording. With
     // only folders below the top watched, a folder that cannot be named any more is taken to lie
     // outside them: the folders inside are learnt as they are created or seen.
@@ -87,7 +87,7 @@ constexpr std::uint64_t markMask(const TEventKinds& kinds)
 
 class TFanotifyBackend final : public TCaptureBackend {
 public:
-    TFanotifyBackend(TUniqueFd group, TUniqueFd stopFd) : group_(std::move(group)), stopFd_(std::move(stopFd))
+    TFanotifyBackend(TFdObj group, TFdObj stopFd) : group_(std::move(group)), stopFd_(std::move(stopFd))
     {
         kinds_.fill(false);
     }
@@ -142,8 +142,8 @@ private:
     bool modifyDue(const std::string& path);
     void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
 
-    TUniqueFd group_;
-    TUniqueFd stopFd_;
+    TFdObj group_;
+    TFdObj stopFd_;
     TItemsStack* queue_ = nullptr;
     const int selfPid_ = static_cast<int>(::getpid());
 
@@ -169,7 +169,7 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
         refuse("cannot watch " + root + ": " + errorText(errno));
         return false;
     }
-    TUniqueFd folder(::open(resolved, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFdObj folder(::open(resolved, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct statfs info {};
     if (!folder || ::fstatfs(folder.get(), &info) != 0) {
         refuse("cannot watch " + root + ": " + errorText(errno));
@@ -343,7 +343,7 @@ std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record
     handle->handle_bytes = static_cast<unsigned>(record.handleBytes.size());
     handle->handle_type = record.handleType;
     std::memcpy(handle->f_handle, record.handleBytes.data(), record.handleBytes.size());
-    TUniqueFd opened(::open_by_handle_at(fs->second.mountFd.get(), handle, O_PATH | O_CLOEXEC));
+    TFdObj opened(::open_by_handle_at(fs->second.mountFd.get(), handle, O_PATH | O_CLOEXEC));
     if (!opened)
         return std::nullopt;
     struct stat status {};
@@ -395,7 +395,7 @@ void TFanotifyBackend::emit(TBatch& batch, int pid, int eventNum, std::string it
     if (pid > 0) {
         auto [it, added] = batch.processNames.try_emplace(pid);
         if (added) {
-            TUniqueFd comm(::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
+            TFdObj comm(::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
             char name[64];
             const ssize_t length = comm ? ::read(comm.get(), name, sizeof name) : -1;
             if (length > 0)
@@ -414,7 +414,7 @@ std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
 {
     const unsigned flags = FAN_CLASS_NOTIF | FAN_REPORT_DFID_NAME_TARGET | FAN_UNLIMITED_QUEUE | FAN_CLOEXEC |
                            FAN_NONBLOCK;
-    TUniqueFd group(::fanotify_init(flags, O_RDONLY | O_LARGEFILE));
+    TFdObj group(::fanotify_init(flags, O_RDONLY | O_LARGEFILE));
     if (!group) {
         const int error = errno;
         whyNot = "fanotify refused: " + errorText(error);
@@ -426,7 +426,7 @@ std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
             whyNot += " (the kernel has no fanotify)";
         return nullptr;
     }
-    TUniqueFd stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    TFdObj stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!stopFd) {
         whyNot = "fanotify: no stop handle: " + errorText(errno);
         return nullptr;

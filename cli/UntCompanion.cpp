@@ -2,6 +2,8 @@
 
 #include "capture/UntEvents.h"
 #include "pipeline/UntSyncInvoker.h"
+#include "settings/UntConfigStore.h"
+#include "settings/UntConfigPath.h"
 #include "util/UntText.h"
 
 #include <CLI/CLI.hpp>
@@ -30,15 +32,6 @@ bool isUnder(std::string_view path, std::string_view folder)
     if (folder.empty() || path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0)
         return false;
     return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
-}
-
-std::string programFolder(const char* argv0)
-{
-    std::error_code error;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        exe = std::filesystem::absolute(argv0 ? argv0 : ".", error);
-    return exe.parent_path().string();
 }
 
 // Mount points in /proc/self/mountinfo escape blanks and backslashes as octal.
@@ -104,18 +97,20 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     return {options, 0};
 }
 
-TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std::string& folder)
+TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std::string& defaultPath)
 {
+    const std::string path = options.configNamed ? options.configPath : defaultPath;
+    if (options.configNamed && !std::ifstream(path))
+        throw std::runtime_error("--config: " + path + ": cannot be read");
+    // A missing file gives the defaults: every kind, no filters.
+    TSettingsData data;
+    restoreSettings(path, data);
     TCompanionConfig config;
-    config.kinds.fill(true);
-    const std::string path = options.configNamed ? options.configPath : folder + "/config.ini";
-    std::ifstream file(path);
-    if (!file) {
-        if (options.configNamed)
-            throw std::runtime_error("--config: " + path + ": cannot be read");
-        return config;
-    }
-    config.note = path + ": this build cannot read stored settings yet; every kind is watched and nothing is filtered";
+    config.kinds = data.events;
+    if (!data.folders.empty())
+        config.excludedFolders = entriesToListText(data.folders);
+    if (!data.extensions.empty())
+        config.extensions = entriesToListText(data.extensions);
     return config;
 }
 
@@ -243,13 +238,11 @@ int runCompanion(int argc, const char* const* argv)
 
     TCompanionConfig config;
     try {
-        config = loadCompanionConfig(options, programFolder(argc > 0 ? argv[0] : nullptr));
+        config = loadCompanionConfig(options, configFilePath());
     } catch (const std::exception& error) {
         std::cerr << error.what() << '\n';
         return 2;
     }
-    if (!config.note.empty())
-        std::cerr << kProgram << ": " << config.note << '\n';
 
     const std::vector<std::string> roots = options.roots.empty() ? companionDriveRoots() : options.roots;
     if (roots.empty()) {

@@ -34,10 +34,10 @@ struct TCompanionConfig {
     TEventKinds kinds{};
     std::string excludedFolders; // list text, empty when none
     std::string extensions;      // list text, empty when none
-    std::string note;            // said on stderr when not empty
 };
-// Throws std::runtime_error when a named config file cannot be read.
-TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std::string& programFolder);
+// The file named with --config, which must then be readable, or else defaultPath (config.ini
+// beside the program), which may be missing: every kind is watched then, nothing filtered.
+TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std::string& defaultPath);
 
 // The list row: From, To, Action and Work Path, each followed by a TAB.
 std::string formatTextRow(const TItemObj& item);

@@ -1,10 +1,14 @@
 // The companion's lines, arguments and configuration, without capturing anything.
 #include "cli/UntCompanion.h"
+#include "settings/UntConfigStore.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <sstream>
+
+#include <stdlib.h>
 
 namespace {
 
@@ -129,16 +133,39 @@ TEST(CompanionArgs, HelpExitsCleanly)
 TEST(CompanionConfig, WithoutAFileEveryKindIsWatchedAndNothingFiltered)
 {
     TCompanionOptions options;
-    const TCompanionConfig config = loadCompanionConfig(options, "/nonexistent/program-folder");
+    const TCompanionConfig config = loadCompanionConfig(options, "/nonexistent/program-folder/config.ini");
     for (bool on : config.kinds)
         EXPECT_TRUE(on);
     EXPECT_TRUE(config.excludedFolders.empty());
     EXPECT_TRUE(config.extensions.empty());
-    EXPECT_TRUE(config.note.empty());
 
     options.configNamed = true;
     options.configPath = "/nonexistent/config.ini";
     EXPECT_THROW(loadCompanionConfig(options, "/"), std::runtime_error);
+}
+
+TEST(CompanionConfig, KindsAndFiltersComeFromTheStoredSettings)
+{
+    char pattern[] = "/tmp/fmconfig.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string path = std::string(pattern) + "/config.ini";
+    TSettingsData stored;
+    stored.events[evCreate] = false;
+    stored.events[evUpdateFile] = false;
+    stored.extensions = {".txt", ".log"};
+    stored.folders = {"/var/cache/"};
+    writeSettings(path, stored);
+
+    TCompanionOptions options;
+    options.configNamed = true;
+    options.configPath = path;
+    const TCompanionConfig config = loadCompanionConfig(options, "/nonexistent/config.ini");
+    std::filesystem::remove_all(pattern);
+    EXPECT_FALSE(config.kinds[evCreate]);
+    EXPECT_FALSE(config.kinds[evUpdateFile]);
+    EXPECT_TRUE(config.kinds[evDelete]);
+    EXPECT_EQ(config.extensions, ".txt\r\n.log\r\n");
+    EXPECT_EQ(config.excludedFolders, "/var/cache/\r\n");
 }
 
 TEST(CompanionSettings, EveryGivenRootIsWatchedWithTheConfiguredKinds)
