@@ -25,12 +25,15 @@ struct TCaptureCounters {
 
 class TCaptureBackend {
 public:
+    // The monitor destroys it on its own thread once run() has returned: the watches are removed
+    // first, then the hidden window or the descriptors.
     virtual ~TCaptureBackend() = default;
     virtual std::string name() const = 0;
     // On the monitor thread, before any watch: the hidden window, the notification group, the
     // stop handle. Decoded events go to queue, which outlives the backend's run().
     virtual void open(TItemsStack& queue) = 0;
-    // One watch, recursive: a drive root or (for the companion) any folder. False when refused.
+    // One watch, recursive: a drive root or (for the companion) any folder. False when refused;
+    // the backend counts the refusal in counters() and explains it in warnings().
     virtual bool addWatch(const std::string& root, const TEventKinds& kinds) = 0;
     // The loop: returns after stop() or when the event source fails.
     virtual void run() = 0;

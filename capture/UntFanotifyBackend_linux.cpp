@@ -1,7 +1,9 @@
 #include "capture/UntFanotifyBackend_linux.h"
 
+#include "capture/UntFanotifyRecords_linux.h"
+
 #include "pipeline/UntItemsStackThread.h"
-#include "util/UntUniqueFd.h"
+#include "util/UntOsHandle.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -29,115 +31,41 @@ namespace {
 
 std::string errorText(int error) { return std::generic_category().message(error); }
 
-std::string fsidKey(const void* fsid) { return std::string(static_cast<const char*>(fsid), sizeof(__kernel_fsid_t)); }
-
-// One fid record of an event: the filesystem, the handle and, for the *_NAME records, the entry name.
-struct TFidRecord {
-    const fanotify_event_info_fid* info = nullptr;
-    const file_handle* handle = nullptr;
-    const char* name = nullptr;
-
-    std::string key() const
-    {
-        std::string result = fsidKey(&info->fsid);
-        result.append(reinterpret_cast<const char*>(&handle->handle_type), sizeof handle->handle_type);
-        result.append(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes);
-        return result;
-    }
-};
-
-struct TParsedEvent {
-    std::optional<TFidRecord> dirName; // the folder and the entry name
-    std::optional<TFidRecord> oldDirName;
-    std::optional<TFidRecord> newDirName;
-    std::optional<TFidRecord> object; // the file or folder itself
-};
-
-TParsedEvent parseRecords(const fanotify_event_metadata* meta)
+std::string fsidBytes(const struct statfs& info)
 {
-    TParsedEvent parsed;
-    const char* at = reinterpret_cast<const char*>(meta) + meta->metadata_len;
-    const char* end = reinterpret_cast<const char*>(meta) + meta->event_len;
-    while (at + sizeof(fanotify_event_info_header) <= end) {
-        const auto* header = reinterpret_cast<const fanotify_event_info_header*>(at);
-        if (header->len < sizeof(fanotify_event_info_fid) || at + header->len > end)
-            break;
-        TFidRecord record;
-        record.info = reinterpret_cast<const fanotify_event_info_fid*>(at);
-        record.handle = reinterpret_cast<const file_handle*>(record.info->handle);
-        const bool named = header->info_type == FAN_EVENT_INFO_TYPE_DFID_NAME ||
-                           header->info_type == FAN_EVENT_INFO_TYPE_OLD_DFID_NAME ||
-                           header->info_type == FAN_EVENT_INFO_TYPE_NEW_DFID_NAME;
-        if (named)
-            record.name = reinterpret_cast<const char*>(record.handle->f_handle) + record.handle->handle_bytes;
-        switch (header->info_type) {
-        case FAN_EVENT_INFO_TYPE_DFID_NAME:
-        case FAN_EVENT_INFO_TYPE_DFID:
-            parsed.dirName = record;
-            break;
-        case FAN_EVENT_INFO_TYPE_OLD_DFID_NAME:
-            parsed.oldDirName = record;
-            break;
-        case FAN_EVENT_INFO_TYPE_NEW_DFID_NAME:
-            parsed.newDirName = record;
-            break;
-        case FAN_EVENT_INFO_TYPE_FID:
-            parsed.object = record;
-            break;
-        default:
-            break;
-        }
-        at += header->len;
-    }
-    return parsed;
+    return std::string(reinterpret_cast<const char*>(&info.f_fsid), sizeof info.f_fsid);
 }
-
-std::string joinPath(const std::string& folder, const char* name)
-{
-    if (!name || !*name || std::strcmp(name, ".") == 0)
-        return folder;
-    if (!folder.empty() && folder.back() == '/')
-        return folder + name;
-    return folder + "/" + name;
-}
-
-bool isUnder(std::string_view path, std::string_view folder)
-{
-    if (path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0)
-        return false;
-    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
-}
-
-// Folder paths by handle. Learnt as folders are seen, so the events of a child whose folder was
-// deleted meanwhile (its handle no longer opens) still find their path.
-class TPathCache {
-public:
-    const std::string* find(const std::string& key) const
-    {
-        auto it = paths_.find(key);
-        return it == paths_.end() ? nullptr : &it->second;
-    }
-    void learn(const std::string& key, std::string path)
-    {
-        if (paths_.size() >= kLimit)
-            paths_.clear();
-        paths_[key] = std::move(path);
-    }
-    void forget(const std::string& key) { paths_.erase(key); }
-    // A renamed folder: every path at or below its old place is stale.
-    void forgetUnder(const std::string& folder)
-    {
-        std::erase_if(paths_, [&](const auto& entry) { return isUnder(entry.second, folder); });
-    }
-
-private:
-    static constexpr std::size_t kLimit = 65536;
-    std::unordered_map<std::string, std::string> paths_;
-};
 
 struct TFileSystem {
-    TUniqueFd mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
+    TFdObj mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
+    // A root is the top of this filesystem, so every event of it belongs to the recording. With
+    // only folders below the top watched, a folder that cannot be named any more is taken to lie
+    // outside them: the folders inside are learnt as they are created or seen.
+    bool wholeFileSystem = false;
 };
+
+bool isMountRoot(const char* path)
+{
+    struct stat self {};
+    struct stat parent {};
+    const std::string up = std::string(path) + "/..";
+    if (::stat(path, &self) != 0 || ::stat(up.c_str(), &parent) != 0)
+        return false;
+    return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+// The handle of a folder as fanotify reports it: the cache key of TFidRecord::key().
+std::optional<std::string> handleKey(int folderFd, const std::string& fsid)
+{
+    std::vector<unsigned char> storage(sizeof(file_handle) + MAX_HANDLE_SZ);
+    auto* handle = reinterpret_cast<file_handle*>(storage.data());
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountId = 0;
+    if (::name_to_handle_at(folderFd, "", handle, &mountId, AT_EMPTY_PATH) != 0)
+        return std::nullopt;
+    return fidKey(fsid, handle->handle_type,
+                  std::string_view(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes));
+}
 
 constexpr std::uint64_t markMask(const TEventKinds& kinds)
 {
@@ -159,7 +87,7 @@ constexpr std::uint64_t markMask(const TEventKinds& kinds)
 
 class TFanotifyBackend final : public TCaptureBackend {
 public:
-    TFanotifyBackend(TUniqueFd group, TUniqueFd stopFd) : group_(std::move(group)), stopFd_(std::move(stopFd))
+    TFanotifyBackend(TFdObj group, TFdObj stopFd) : group_(std::move(group)), stopFd_(std::move(stopFd))
     {
         kinds_.fill(false);
     }
@@ -175,7 +103,6 @@ public:
     void run() override;
     void stop() override
     {
-        stopRequested_.store(true);
         const std::uint64_t one = 1;
         [[maybe_unused]] ssize_t written = ::write(stopFd_.get(), &one, sizeof one);
     }
@@ -207,16 +134,16 @@ private:
         warnings_.push_back(text);
     }
     void drain();
-    void decode(const fanotify_event_metadata* meta, TBatch& batch);
+    void decode(const TParsedEvent& event, TBatch& batch);
     std::optional<std::string> folderPath(const TFidRecord& record);
     std::optional<std::string> entryPath(const std::optional<TFidRecord>& record);
     bool isWatched(const std::string& path) const;
+    void countUnresolved(const std::optional<TFidRecord>& record);
     bool modifyDue(const std::string& path);
     void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
 
-    TUniqueFd group_;
-    TUniqueFd stopFd_;
-    std::atomic<bool> stopRequested_{false};
+    TFdObj group_;
+    TFdObj stopFd_;
     TItemsStack* queue_ = nullptr;
     const int selfPid_ = static_cast<int>(::getpid());
 
@@ -242,7 +169,7 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
         refuse("cannot watch " + root + ": " + errorText(errno));
         return false;
     }
-    TUniqueFd folder(::open(resolved, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFdObj folder(::open(resolved, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct statfs info {};
     if (!folder || ::fstatfs(folder.get(), &info) != 0) {
         refuse("cannot watch " + root + ": " + errorText(errno));
@@ -251,7 +178,7 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
     for (int k = 0; k < kEventCount; ++k)
         kinds_[k] = kinds_[k] || kinds[k];
     const std::uint64_t mask = markMask(kinds_);
-    const std::string key = fsidKey(&info.f_fsid);
+    const std::string key = fsidBytes(info);
     auto known = fileSystems_.find(key);
     if (mask != 0 && (known == fileSystems_.end() || mask != mask_)) {
         if (::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, folder.get(), nullptr) != 0) {
@@ -262,10 +189,19 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
             refuse("fanotify refused a mark on " + root + ": " + why + "; the inotify fallback is not available yet");
             return false;
         }
+        // More kinds than before: the filesystems marked earlier watch them too.
+        for (auto& [otherKey, fs] : fileSystems_)
+            if (otherKey != key)
+                ::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, fs.mountFd.get(), nullptr);
     }
     mask_ = mask;
+    // The root keeps its name even when it is deleted before its last events are read.
+    if (auto rootKey = handleKey(folder.get(), key))
+        folders_.pin(*rootKey, resolved);
+    const bool whole = isMountRoot(resolved);
     if (known == fileSystems_.end())
-        fileSystems_.emplace(key, TFileSystem{std::move(folder)});
+        known = fileSystems_.emplace(key, TFileSystem{std::move(folder), whole}).first;
+    known->second.wholeFileSystem = known->second.wholeFileSystem || whole;
     roots_.emplace_back(resolved);
     return true;
 }
@@ -275,14 +211,18 @@ void TFanotifyBackend::run()
     if (!queue_)
         throw std::logic_error("fanotify backend run before open");
     pollfd fds[2] = {{group_.get(), POLLIN, 0}, {stopFd_.get(), POLLIN, 0}};
-    while (!stopRequested_.load()) {
+    // The stop handle is never read, so a stop before run() ends it at once as well.
+    for (;;) {
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the fanotify group");
         }
-        if (fds[1].revents)
+        if (fds[1].revents) {
+            // What the kernel queued before the stop belongs to the recording.
+            drain();
             return;
+        }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the fanotify group failed");
         if (fds[0].revents & POLLIN)
@@ -296,7 +236,7 @@ void TFanotifyBackend::drain()
     TBatch batch;
     batch.time = std::chrono::system_clock::now();
     constexpr int kMaxReads = 64; // a busy system still gets its events delivered in slices
-    for (int reads = 0; reads < kMaxReads && !stopRequested_.load(); ++reads) {
+    for (int reads = 0; reads < kMaxReads; ++reads) {
         ssize_t length = ::read(group_.get(), buffer_.data(), buffer_.size() * sizeof(std::uint64_t));
         if (length < 0) {
             if (errno == EINTR)
@@ -307,21 +247,23 @@ void TFanotifyBackend::drain()
         }
         if (length == 0)
             break;
-        auto* meta = reinterpret_cast<fanotify_event_metadata*>(buffer_.data());
-        for (; FAN_EVENT_OK(meta, length); meta = FAN_EVENT_NEXT(meta, length)) {
-            if (meta->vers != FANOTIFY_METADATA_VERSION)
-                throw std::runtime_error("fanotify event layout of another kernel version");
-            if (meta->fd >= 0)
-                ::close(meta->fd);
-            decode(meta, batch);
+        const char* data = reinterpret_cast<const char*>(buffer_.data());
+        std::size_t left = static_cast<std::size_t>(length);
+        TParsedEvent event;
+        while (const std::size_t used = parseFanotifyEvent(data, left, event)) {
+            if (event.fd >= 0)
+                ::close(event.fd);
+            decode(event, batch);
+            data += used;
+            left -= used;
         }
     }
     queue_->addItems(std::move(batch.items));
 }
 
-void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch)
+void TFanotifyBackend::decode(const TParsedEvent& event, TBatch& batch)
 {
-    const std::uint64_t mask = meta->mask;
+    const std::uint64_t mask = event.mask;
     if (mask & FAN_Q_OVERFLOW) {
         overflows_.fetch_add(1);
         if (kinds_[evUpdateDir])
@@ -329,17 +271,16 @@ void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch
                 emit(batch, 0, evUpdateDir, root);
         return;
     }
-    if (meta->pid == selfPid_)
+    if (event.pid == selfPid_)
         return;
-    const TParsedEvent event = parseRecords(meta);
     const bool folder = mask & FAN_ONDIR;
-    const int pid = meta->pid;
+    const int pid = event.pid;
 
     if (mask & FAN_RENAME) {
         auto from = entryPath(event.oldDirName);
         auto to = entryPath(event.newDirName);
         if (!from || !to) {
-            unresolvedPaths_.fetch_add(1);
+            countUnresolved(from ? event.newDirName : event.oldDirName);
             return;
         }
         if (folder) {
@@ -355,7 +296,9 @@ void TFanotifyBackend::decode(const fanotify_event_metadata* meta, TBatch& batch
     const auto path = entryPath(event.dirName);
     if (!path) {
         // A link count change of a file replaced by a rename names no folder: the rename says it all.
-        if (mask != (FAN_ATTRIB | (mask & FAN_ONDIR)) || event.dirName)
+        if (event.dirName)
+            countUnresolved(event.dirName);
+        else if (mask != (FAN_ATTRIB | (mask & FAN_ONDIR)))
             unresolvedPaths_.fetch_add(1);
         return;
     }
@@ -384,7 +327,7 @@ std::optional<std::string> TFanotifyBackend::entryPath(const std::optional<TFidR
     auto folder = folderPath(*record);
     if (!folder)
         return std::nullopt;
-    return joinPath(*folder, record->name);
+    return joinPath(*folder, record->name.value_or(std::string()));
 }
 
 std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record)
@@ -392,14 +335,15 @@ std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record
     const std::string key = record.key();
     if (const std::string* known = folders_.find(key))
         return *known;
-    auto fs = fileSystems_.find(fsidKey(&record.info->fsid));
+    auto fs = fileSystems_.find(record.fsid);
     if (fs == fileSystems_.end())
         return std::nullopt;
-    // open_by_handle_at wants a writable handle.
-    std::vector<unsigned char> copy(sizeof(file_handle) + record.handle->handle_bytes);
-    std::memcpy(copy.data(), record.handle, copy.size());
-    TUniqueFd opened(::open_by_handle_at(fs->second.mountFd.get(), reinterpret_cast<file_handle*>(copy.data()),
-                                         O_PATH | O_CLOEXEC));
+    std::vector<std::uint64_t> storage(1 + (sizeof(file_handle) + record.handleBytes.size()) / sizeof(std::uint64_t));
+    auto* handle = reinterpret_cast<file_handle*>(storage.data());
+    handle->handle_bytes = static_cast<unsigned>(record.handleBytes.size());
+    handle->handle_type = record.handleType;
+    std::memcpy(handle->f_handle, record.handleBytes.data(), record.handleBytes.size());
+    TFdObj opened(::open_by_handle_at(fs->second.mountFd.get(), handle, O_PATH | O_CLOEXEC));
     if (!opened)
         return std::nullopt;
     struct stat status {};
@@ -413,6 +357,13 @@ std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record
     std::string path(target, static_cast<std::size_t>(length));
     folders_.learn(key, path);
     return path;
+}
+
+void TFanotifyBackend::countUnresolved(const std::optional<TFidRecord>& record)
+{
+    auto fs = record ? fileSystems_.find(record->fsid) : fileSystems_.end();
+    if (fs == fileSystems_.end() || fs->second.wholeFileSystem)
+        unresolvedPaths_.fetch_add(1);
 }
 
 bool TFanotifyBackend::isWatched(const std::string& path) const
@@ -444,7 +395,7 @@ void TFanotifyBackend::emit(TBatch& batch, int pid, int eventNum, std::string it
     if (pid > 0) {
         auto [it, added] = batch.processNames.try_emplace(pid);
         if (added) {
-            TUniqueFd comm(::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
+            TFdObj comm(::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
             char name[64];
             const ssize_t length = comm ? ::read(comm.get(), name, sizeof name) : -1;
             if (length > 0)
@@ -463,7 +414,7 @@ std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
 {
     const unsigned flags = FAN_CLASS_NOTIF | FAN_REPORT_DFID_NAME_TARGET | FAN_UNLIMITED_QUEUE | FAN_CLOEXEC |
                            FAN_NONBLOCK;
-    TUniqueFd group(::fanotify_init(flags, O_RDONLY | O_LARGEFILE));
+    TFdObj group(::fanotify_init(flags, O_RDONLY | O_LARGEFILE));
     if (!group) {
         const int error = errno;
         whyNot = "fanotify refused: " + errorText(error);
@@ -475,7 +426,7 @@ std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
             whyNot += " (the kernel has no fanotify)";
         return nullptr;
     }
-    TUniqueFd stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    TFdObj stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!stopFd) {
         whyNot = "fanotify: no stop handle: " + errorText(errno);
         return nullptr;

@@ -9,6 +9,7 @@
 #include "pipeline/UntSyncInvoker.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -58,9 +59,11 @@ enum class TMonitorState { Created, Starting, Recording, CleaningUp, Ended };
 class TShellMonitor {
 public:
     // invoker, settings, view and sink must outlive the monitor. A null backend in choice ends
-    // the recording at start-up, with choice.reason as its failure. A null clock: once a second.
+    // the recording at start-up, with choice.reason as its failure. The worker delivers a batch
+    // every batchInterval.
     TShellMonitor(TSyncInvoker& invoker, TMonitorSettings& settings, TMonitorView& view, TDeliverySink& sink,
-                  TBackendChoice choice, TDriveRootsProvider driveRoots, std::unique_ptr<TBatchClock> clock = nullptr);
+                  TBackendChoice choice, TDriveRootsProvider driveRoots,
+                  std::chrono::milliseconds batchInterval = std::chrono::milliseconds(1000));
     // Stops and joins. Never destroy it on the user-interface thread while it may be waiting for a
     // synchronous step, unless the invoker has been closed.
     ~TShellMonitor();
@@ -94,9 +97,11 @@ public:
 
 private:
     struct TStartValues;
+    class TMonitorClock;
     void execute();
     void startUp(TStartValues& values);
     void cleanUp();
+    void flushWorker();
     // A synchronous step; throws TSyncClosed (and runs no more steps) once the user-interface
     // thread is closing.
     void step(const std::function<void()>& work);
@@ -107,7 +112,8 @@ private:
     TMonitorView& view_;
     TDeliverySink& sink_;
     TDriveRootsProvider driveRoots_;
-    std::unique_ptr<TBatchClock> clock_;
+    std::chrono::milliseconds batchInterval_;
+    TMonitorClock* clock_ = nullptr; // owned by the worker
     std::string backendReason_;
     bool uiOpen_ = true; // monitor thread only
 

@@ -1,0 +1,98 @@
+// The headless companion: the desktop program's capture and filters, printed as text or JSON lines.
+#pragma once
+
+#include "capture/UntCaptureBackend.h"
+#include "capture/UntShellMonitorThread.h"
+#include "pipeline/UntDeliverySink.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class TOutputFormat { Text, Json };
+
+struct TCompanionOptions {
+    std::vector<std::string> roots; // canonical folders; empty: every drive root
+    std::string configPath;         // empty: config.ini beside the program
+    bool configNamed = false;       // given with --config, so it must exist
+    TOutputFormat format = TOutputFormat::Text;
+    std::optional<double> duration; // seconds
+    TBackendKind backend = TBackendKind::Auto;
+};
+
+// What a parse ended with: options to run, or an exit code with its message already written.
+struct TParsedArgs {
+    std::optional<TCompanionOptions> options;
+    int exitCode = 0;
+};
+
+TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// The settings the companion records with, from config.ini.
+struct TCompanionConfig {
+    TEventKinds kinds{};
+    std::string excludedFolders; // list text, empty when none
+    std::string extensions;      // list text, empty when none
+};
+// The file named with --config, which must then be readable, or else defaultPath (config.ini
+// beside the program), which may be missing: every kind is watched then, nothing filtered.
+TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std::string& defaultPath);
+
+// The list row: From, To, Action and Work Path, each followed by a TAB.
+std::string formatTextRow(const TItemObj& item);
+// One JSON object: time, event, action, path, newPath, and pid and process where known.
+std::string formatJsonLine(const TItemObj& item);
+// ISO 8601 UTC with milliseconds.
+std::string formatUtcTime(std::chrono::system_clock::time_point time);
+
+// Prints every delivered event of the roots; one flush per batch.
+class TCompanionSink final : public TDeliverySink {
+public:
+    TCompanionSink(std::ostream& out, TOutputFormat format, std::vector<std::string> roots)
+        : out_(out), format_(format), roots_(std::move(roots))
+    {
+    }
+    void batchStart(int) override {}
+    void treeStep(const TItemObj&) override {}
+    void listStep(const TItemObj& item) override;
+    void progress(int) override {}
+    void batchEnd(bool) override;
+
+private:
+    bool isReported(const TItemObj& item) const;
+
+    std::ostream& out_;
+    TOutputFormat format_;
+    std::vector<std::string> roots_;
+};
+
+// No drive rows: every root given is watched; event rows from the configuration.
+class TCompanionSettings final : public TMonitorSettings {
+public:
+    explicit TCompanionSettings(TCompanionConfig config) : config_(std::move(config)) {}
+    int driveRowCount() const override { return 0; }
+    TDriveRow driveRow(int) const override { return {}; }
+    int eventRowCount() const override { return kEventCount; }
+    bool eventRowChecked(int index) const override { return config_.kinds.at(static_cast<std::size_t>(index)); }
+    std::string excludedFoldersText() const override { return config_.excludedFolders; }
+    std::string extensionsText() const override { return config_.extensions; }
+    bool autoExpand() const override { return false; }
+    bool autoClean() const override { return false; }
+
+private:
+    TCompanionConfig config_;
+};
+
+// There is no window: nothing to show.
+class TCompanionView final : public TMonitorView {
+public:
+    void showRecordingStarted() override {}
+    void showRecordingStopped(bool) override {}
+    void showPaused(bool) override {}
+};
+
+// The roots of the mounted block-device filesystems, each with a final '/', in path order.
+std::vector<std::string> companionDriveRoots();
+
+int runCompanion(int argc, const char* const* argv);

@@ -1,0 +1,6 @@
+#include "cli/UntCompanion.h"
+
+int main(int argc, char** argv)
+{
+    return runCompanion(argc, argv);
+}

@@ -1,0 +1,103 @@
+// Real folders and child processes for the capture tests.
+#pragma once
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+extern char** environ;
+
+// A folder on a disk filesystem (/var/tmp rather than /tmp, which may be a RAM filesystem),
+// removed with everything in it.
+class TTempFolder {
+public:
+    TTempFolder()
+    {
+        std::string pattern = "/var/tmp/fmcapture.XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            path_ = std::filesystem::canonical(pattern).string();
+    }
+    ~TTempFolder()
+    {
+        if (!path_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    bool valid() const { return !path_.empty(); }
+
+private:
+    std::string path_;
+};
+
+// Runs script with /bin/sh in folder, in a child process; returns the child's pid (-1 when it
+// could not be started) and its exit status.
+struct TShellRun {
+    int pid = -1;
+    int status = -1;
+    bool succeeded() const { return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+};
+
+inline TShellRun runShell(const std::string& folder, const std::string& script)
+{
+    const std::string command = "cd '" + folder + "' && " + script;
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    TShellRun run;
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        return run;
+    run.pid = pid;
+    ::waitpid(pid, &run.status, 0);
+    return run;
+}
+
+// A shell that runs script and then waits, alive, until released: its process name can still be read.
+class TWaitingShell {
+public:
+    TWaitingShell(const std::string& folder, const std::string& script)
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        const std::string command = "cd '" + folder + "' && " + script + " && read line";
+        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+        posix_spawn_file_actions_addclose(&actions, fds[1]);
+        pid_t pid = 0;
+        if (::posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ) == 0)
+            pid_ = pid;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[0]);
+        writeEnd_ = fds[1];
+    }
+    ~TWaitingShell() { release(); }
+    TWaitingShell(const TWaitingShell&) = delete;
+    TWaitingShell& operator=(const TWaitingShell&) = delete;
+    int pid() const { return pid_; }
+    // Lets the shell end and waits for it.
+    void release()
+    {
+        if (writeEnd_ >= 0) {
+            ::close(writeEnd_);
+            writeEnd_ = -1;
+        }
+        if (pid_ > 0) {
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    int pid_ = -1;
+    int writeEnd_ = -1;
+};

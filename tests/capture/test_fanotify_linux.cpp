@@ -1,0 +1,273 @@
+// The fanotify backend under the monitor thread, on real files. The workloads run in child
+// processes: the test process is the monitor's own process, whose events are dropped.
+#include "capture/UntShellMonitorThread.h"
+
+#include "test_capture_support_linux.h"
+#include "test_monitor_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <future>
+#include <set>
+#include <tuple>
+
+namespace {
+
+using TSeen = std::tuple<int, std::string, std::string>; // event, path, new path
+
+class FanotifyCapture : public ::testing::Test {
+protected:
+    TCallLog log;
+    TMarkingInvoker invoker;
+    TFakeSettings settings{log};
+    TFakeView view{log};
+    TCollectingSink sink;
+    TTempFolder folder;
+    std::unique_ptr<TShellMonitor> monitor;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.valid());
+        TBackendChoice choice = chooseBackend(TBackendKind::Fanotify);
+        if (!choice.backend)
+            GTEST_SKIP() << choice.reason;
+        settings.events.assign(kEventCount, true);
+        monitor = std::make_unique<TShellMonitor>(invoker, settings, view, sink, std::move(choice),
+                                                  [this] { return std::vector<std::string>{folder.path()}; },
+                                                  std::chrono::milliseconds(50));
+        monitor->start();
+        ASSERT_TRUE(monitor->waitRecording()) << monitor->getFailure();
+        if (monitor->counters().refusedWatches > 0)
+            GTEST_SKIP() << monitor->backendWarnings().front();
+    }
+    void TearDown() override
+    {
+        if (monitor) {
+            monitor->stop();
+            monitor->wait();
+        }
+    }
+
+    // Runs the workload, stops (everything queued before the stop is delivered), returns what
+    // was seen, with paths inside the folder made relative to it.
+    std::vector<TSeen> record(const std::string& script)
+    {
+        const TShellRun run = runShell(folder.path(), script);
+        EXPECT_TRUE(run.succeeded()) << script;
+        return stopAndCollect();
+    }
+    std::vector<TSeen> stopAndCollect()
+    {
+        monitor->stop();
+        monitor->wait();
+        std::vector<TSeen> seen;
+        for (const TItemObj& item : sink.items())
+            seen.emplace_back(item.getEventNum(), relative(item.getItem1()), relative(item.getItem2()));
+        return seen;
+    }
+    std::string relative(const std::string& path) const
+    {
+        const std::string prefix = folder.path() + "/";
+        return path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path;
+    }
+    void expectNothingLost()
+    {
+        const TCaptureCounters counters = monitor->counters();
+        EXPECT_EQ(counters.overflows, 0u);
+        EXPECT_EQ(counters.refusedWatches, 0u);
+        EXPECT_EQ(counters.unresolvedPaths, 0u);
+    }
+};
+
+TEST_F(FanotifyCapture, EachFileAndFolderKind)
+{
+    const auto seen = record("mkdir d && chmod 700 d && : > d/f && echo x >> d/f && chmod 600 d/f && rm d/f && rmdir d");
+    const std::vector<TSeen> expected = {
+        {evMkDir, "d", ""},        {evAttributes, "d", ""}, {evCreate, "d/f", ""}, {evUpdateFile, "d/f", ""},
+        {evAttributes, "d/f", ""}, {evDelete, "d/f", ""},   {evRmDir, "d", ""},
+    };
+    EXPECT_EQ(seen, expected);
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, RenameInOneFolder)
+{
+    EXPECT_EQ(record(": > a && mv a b"), (std::vector<TSeen>{{evCreate, "a", ""}, {evRenameFile, "a", "b"}}));
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, RenameAcrossFolders)
+{
+    EXPECT_EQ(record("mkdir x y && : > x/a && mv x/a y/a"),
+              (std::vector<TSeen>{{evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evRenameFile, "x/a", "y/a"}}));
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, RenameOfAFolderMovesThePathsBelowIt)
+{
+    EXPECT_EQ(record("mkdir x && mkdir x/s && : > x/s/a && mv x z && : > z/s/b && rm z/s/a"),
+              (std::vector<TSeen>{{evMkDir, "x", ""},
+                                  {evMkDir, "x/s", ""},
+                                  {evCreate, "x/s/a", ""},
+                                  {evRenameFolder, "x", "z"},
+                                  {evCreate, "z/s/b", ""},
+                                  {evDelete, "z/s/a", ""}}));
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, RenameOverAnExistingFile)
+{
+    EXPECT_EQ(record(": > a && : > b && mv a b"),
+              (std::vector<TSeen>{{evCreate, "a", ""}, {evCreate, "b", ""}, {evRenameFile, "a", "b"}}));
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, AChildOfADeletedFolderKeepsItsPath)
+{
+    EXPECT_EQ(record("mkdir g && mkdir g/h && : > g/h/f && rm g/h/f && rmdir g/h && rmdir g"),
+              (std::vector<TSeen>{{evMkDir, "g", ""},
+                                  {evMkDir, "g/h", ""},
+                                  {evCreate, "g/h/f", ""},
+                                  {evDelete, "g/h/f", ""},
+                                  {evRmDir, "g/h", ""},
+                                  {evRmDir, "g", ""}}));
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, ArrivalOrderOfAMixedWorkload)
+{
+    const auto seen = record("mkdir d && : > d/a && mv d/a d/b && mkdir e && mv d/b e/c && mv d d2 && "
+                             ": > d2/n && rm e/c && rmdir e && rm d2/n && rmdir d2");
+    const std::vector<TSeen> expected = {
+        {evMkDir, "d", ""},          {evCreate, "d/a", ""},          {evRenameFile, "d/a", "d/b"},
+        {evMkDir, "e", ""},          {evRenameFile, "d/b", "e/c"},   {evRenameFolder, "d", "d2"},
+        {evCreate, "d2/n", ""},      {evDelete, "e/c", ""},          {evRmDir, "e", ""},
+        {evDelete, "d2/n", ""},      {evRmDir, "d2", ""},
+    };
+    EXPECT_EQ(seen, expected);
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, ABurstOfTenThousandFilesLosesNothing)
+{
+    const auto seen = record("i=0; while [ $i -lt 10000 ]; do : > f$i; i=$((i+1)); done");
+    ASSERT_EQ(seen.size(), 10000u);
+    for (int i = 0; i < 10000; ++i)
+        ASSERT_EQ(seen[i], (TSeen{evCreate, "f" + std::to_string(i), ""})) << "at " << i;
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, OwnWritesAndFilesOutsideTheRootAreNotReported)
+{
+    TTempFolder outside;
+    ASSERT_TRUE(outside.valid());
+    {
+        std::ofstream own(folder.path() + "/own.txt");
+        own << "written by the monitor's own process\n";
+    }
+    const TShellRun run = runShell(folder.path(), ": > child.txt && : > '" + outside.path() + "/out' && mv '" +
+                                                      outside.path() + "/out' in");
+    ASSERT_TRUE(run.succeeded());
+    const auto items = [&] {
+        monitor->stop();
+        monitor->wait();
+        return sink.items();
+    }();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].getItem1(), folder.path() + "/child.txt");
+    EXPECT_EQ(items[0].getEventNum(), evCreate);
+    EXPECT_EQ(items[0].getOrigin().pid, run.pid);
+    // Moved in from outside: reported, with the old path as it was.
+    EXPECT_EQ(items[1].getEventNum(), evRenameFile);
+    EXPECT_EQ(items[1].getItem1(), outside.path() + "/out");
+    EXPECT_EQ(items[1].getItem2(), folder.path() + "/in");
+    expectNothingLost();
+}
+
+TEST_F(FanotifyCapture, EventsNameTheProcessThatCausedThem)
+{
+    TWaitingShell shell(folder.path(), ": > alive.txt");
+    const int pid = shell.pid();
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(sink.waitUntil([](const auto& items) { return !items.empty(); }));
+    const TItemObj item = sink.items().front();
+    shell.release();
+    EXPECT_EQ(item.getItem1(), folder.path() + "/alive.txt");
+    EXPECT_EQ(item.getOrigin().pid, pid);
+    EXPECT_EQ(item.getOrigin().process, "sh");
+    EXPECT_LE(item.getOrigin().time, std::chrono::system_clock::now());
+}
+
+TEST_F(FanotifyCapture, UpdateFileAtMostOncePerFilePerSecond)
+{
+    const auto started = std::chrono::steady_clock::now();
+    // Separate processes, so the kernel cannot merge the writes into one event.
+    const auto seen = record(": > f && for i in 1 2 3 4 5 6; do sh -c 'echo $$ >> f'; done");
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+    const auto updates = std::count_if(seen.begin(), seen.end(), [](const TSeen& s) { return std::get<0>(s) == evUpdateFile; });
+    EXPECT_GE(updates, 1);
+    EXPECT_LE(updates, 1 + seconds.count() + 1);
+    EXPECT_EQ(std::get<0>(seen.front()), evCreate);
+}
+
+TEST_F(FanotifyCapture, UntickedKindsAreNotReported)
+{
+    // A second recording on the same folder, with Create and New Directory unticked.
+    monitor->stop();
+    monitor->wait();
+    settings.events[evCreate] = false;
+    settings.events[evMkDir] = false;
+    TCollectingSink quiet;
+    TShellMonitor second(invoker, settings, view, quiet, chooseBackend(TBackendKind::Fanotify),
+                         [this] { return std::vector<std::string>{folder.path()}; }, std::chrono::milliseconds(50));
+    second.start();
+    ASSERT_TRUE(second.waitRecording());
+    ASSERT_TRUE(runShell(folder.path(), "mkdir d && : > d/a && rm d/a").succeeded());
+    second.stop();
+    second.wait();
+    const auto items = quiet.items();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].getEventNum(), evDelete);
+}
+
+TEST_F(FanotifyCapture, StopWakesTheThreadAtOnce)
+{
+    auto stopped = std::async(std::launch::async, [this] {
+        monitor->stop();
+        monitor->wait();
+    });
+    ASSERT_EQ(stopped.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_FALSE(monitor->isRunning());
+    EXPECT_TRUE(monitor->getFailure().empty());
+}
+
+TEST(FanotifyChoice, RefusalsAreReportedWithAReason)
+{
+    const TBackendChoice inotify = chooseBackend(TBackendKind::Inotify);
+    EXPECT_FALSE(inotify.backend);
+    EXPECT_NE(inotify.reason.find("not available"), std::string::npos);
+    const TBackendChoice shell = chooseBackend(TBackendKind::ShellNotify);
+    EXPECT_FALSE(shell.backend);
+    EXPECT_FALSE(shell.reason.empty());
+    const TBackendChoice automatic = chooseBackend(TBackendKind::Auto);
+    if (!automatic.backend)
+        EXPECT_NE(automatic.reason.find("fanotify refused"), std::string::npos);
+    else
+        EXPECT_EQ(automatic.backend->name(), "fanotify");
+}
+
+TEST(FanotifyChoice, AMissingRootIsARefusedWatchWithItsReason)
+{
+    TBackendChoice choice = chooseBackend(TBackendKind::Fanotify);
+    if (!choice.backend)
+        GTEST_SKIP() << choice.reason;
+    TEventKinds kinds;
+    kinds.fill(true);
+    EXPECT_FALSE(choice.backend->addWatch("/nonexistent/fm-capture-root", kinds));
+    EXPECT_EQ(choice.backend->counters().refusedWatches, 1u);
+    ASSERT_EQ(choice.backend->warnings().size(), 1u);
+    EXPECT_NE(choice.backend->warnings()[0].find("/nonexistent/fm-capture-root"), std::string::npos);
+}
+
+} // namespace
