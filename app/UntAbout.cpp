@@ -1,6 +1,7 @@
 #include "app/UntAbout.h"
 
 #include "app/UntAppServices.h"
+#include "util/UntFunctions.h"
 #include "app/UntPictures.h"
 #include "pipeline/UntMakerLinks.h"
 #include "widgets/UntGlassActiveLabel.h"
@@ -12,7 +13,7 @@
 TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      openAddress_(openAddress ? std::move(openAddress) : TOpenAddress(shellOpen))
+      openAddress_(openAddress ? std::move(openAddress) : TOpenAddress([](const std::string& a) { shellOpen(a); }))
 {
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(297, 128);

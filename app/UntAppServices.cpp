@@ -3,46 +3,16 @@
 #include "app/UntIconRegistry.h"
 #include "util/UntText.h"
 
-#include <QDesktopServices>
+#include "util/UntFunctions.h"
+
 #include <QLocale>
-#include <QStorageInfo>
-#include <QSysInfo>
 #include <QTime>
-#include <QUrl>
-
-#include <algorithm>
-
-std::string getComputerName()
-{
-    const QString name = QSysInfo::machineHostName();
-    return name.isEmpty() ? std::string("Unknow") : name.toStdString();
-}
-
-void shellOpen(const std::string& address)
-{
-    const QString text = QString::fromStdString(address);
-    const QUrl url = text.contains(QStringLiteral("://")) ? QUrl(text) : QUrl::fromLocalFile(text);
-    QDesktopServices::openUrl(url);
-}
 
 std::vector<std::string> localDriveRoots()
 {
-    // Memory, optical and network filesystems and read-only images are no drives to watch.
-    static const QList<QByteArray> skipped = {"tmpfs", "ramfs", "devtmpfs", "squashfs", "iso9660", "udf",
-                                              "nfs", "nfs4", "cifs", "smb3", "overlay", "fuse.sshfs"};
     std::vector<std::string> roots;
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid() || !volume.isReady() || !volume.device().startsWith("/dev/") ||
-            skipped.contains(volume.fileSystemType()) || volume.device().startsWith("/dev/zram") ||
-            volume.device().startsWith("/dev/loop"))
-            continue;
-        std::string root = volume.rootPath().toStdString();
-        if (root.empty() || root.back() != '/')
-            root += '/';
-        if (std::find(roots.begin(), roots.end(), root) == roots.end())
-            roots.push_back(root);
-    }
-    std::sort(roots.begin(), roots.end());
+    for (const TDriveInfo& drive : getDriveInfos())
+        roots.push_back(drive.root);
     return roots;
 }
 
@@ -81,6 +51,6 @@ int TRegistryIconSource::pathIcon(std::string_view path)
 int TRegistryIconSource::windowsDirIcon()
 {
     if (windowsDir_ < 0)
-        windowsDir_ = getPathIconIndex("/usr/");
+        windowsDir_ = getPathIconIndex(getWindowsDir());
     return windowsDir_;
 }

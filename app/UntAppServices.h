@@ -1,5 +1,5 @@
-// What the desktop program asks of the system, in Qt terms: the computer name, opening an address,
-// the drive roots to watch, the user's time format, and the icon source of both views.
+// What the desktop program asks of the system beyond util/UntFunctions.h: the drive roots to
+// watch, the user's time format, and the icon source of both views.
 #pragma once
 
 #include "pipeline/UntViewIcons.h"
@@ -8,11 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-// The host name; "Unknow" when the system gives none.
-std::string getComputerName();
-// Opens a document, folder or web address with the desktop's handler; a failure is not reported.
-void shellOpen(const std::string& address);
-// Mount points of the local block-device filesystems, each with a final "/", in path order.
+// The fixed and removable drive roots, in order.
 std::vector<std::string> localDriveRoots();
 // The current local time of day in the user's long time format.
 std::string longTimeText();

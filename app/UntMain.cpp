@@ -2,6 +2,7 @@
 
 #include "app/UntAbout.h"
 #include "app/UntAppServices.h"
+#include "util/UntFunctions.h"
 #include "app/UntPictures.h"
 #include "pipeline/UntMakerLinks.h"
 #include "widgets/UntGlassActiveLabel.h"
@@ -49,7 +50,7 @@ TMainServices withDefaults(TMainServices s)
     if (!s.icons)
         s.icons = std::make_shared<TRegistryIconSource>();
     if (!s.openAddress)
-        s.openAddress = shellOpen;
+        s.openAddress = [](const std::string& address) { shellOpen(address); };
     if (s.computerName.empty())
         s.computerName = getComputerName();
     if (!s.confirmExit)
@@ -313,9 +314,8 @@ void TFrmMain::startCapture()
     setStatus(QStringLiteral("Live Capture."));
     c_.lMater->setToolTip({});
     monitor_.reset(); // the previous recording has ended: this only joins its finished thread
-    std::unique_ptr<TBatchClock> clock = services_.batchClock ? services_.batchClock() : nullptr;
     monitor_ = std::make_unique<TShellMonitor>(*invoker_, *settings_, *this, *this, services_.backend(),
-                                               services_.driveRoots, std::move(clock));
+                                               services_.driveRoots, services_.batchInterval);
     monitor_->start();
     settings_->setRecordMode(true);
     statusTimer_->start();

@@ -15,6 +15,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,7 +36,7 @@ class TGlassToolButton;
 struct TMainServices {
     std::function<TBackendChoice()> backend;                  // chooseBackend(Auto)
     TDriveRootsProvider driveRoots;                           // localDriveRoots
-    std::function<std::unique_ptr<TBatchClock>()> batchClock; // once a second
+    std::chrono::milliseconds batchInterval{1000};            // how often the worker delivers
     TTimeTextFn timeText;                                     // the user's long time format
     std::shared_ptr<TIconSource> icons;                       // the shared icon registry
     std::function<void(const std::string&)> openAddress;      // shellOpen

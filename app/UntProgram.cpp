@@ -1,10 +1,9 @@
 // Program start: the application title, the windows created once in their order, the loop.
 #include "app/UntAbout.h"
-#include "app/UntAppServices.h"
 #include "app/UntMain.h"
 #include "app/UntPictures.h"
-#include "app/UntSettingsStandIn.h"
-#include "settings/UntConfigPath.h"
+#include "app/UntSettingsAdapter.h"
+#include "settings/UntSettings.h"
 
 #include <QApplication>
 
@@ -16,12 +15,23 @@ int main(int argc, char** argv)
     // The main window decides when the program ends: closing it may only hide it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    int exitCode = 0;
+    // Created in this order and kept until the end; the settings window reads config.ini (and
+    // creates the extension dialog) before the main window is first shown.
     TFrmMain frmMain;
-    TSettingsStandIn frmSettings(configFilePath(), localDriveRoots());
+    TFrmAbout* about = nullptr;
+    TSettingsEnvironment environment;
+    environment.showAbout = [&about] {
+        if (about)
+            about->exec();
+    };
+    TFrmSettings frmSettings(std::move(environment), &frmMain);
     TFrmAbout frmAbout(&frmMain);
-    frmMain.setSettingsWindow(&frmSettings);
+    about = &frmAbout;
+
+    TSettingsAdapter settings(frmSettings);
+    frmMain.setSettingsWindow(&settings);
     frmMain.setAboutBox(&frmAbout);
+    int exitCode = 0;
     QObject::connect(&frmMain, &TFrmMain::programEnd, &app, [&exitCode](int code) {
         exitCode = code;
         QCoreApplication::exit(code);

@@ -42,38 +42,6 @@ public:
     void showModal(QWidget*) override { ++modalShows; }
 };
 
-// A worker clock the test ticks by hand; entries() grows each time the worker is back waiting.
-class TTickClock final : public TBatchClock {
-public:
-    bool waitTick(std::stop_token stop) override
-    {
-        std::unique_lock lock(mutex_);
-        ++entries_;
-        changed_.wait(lock, stop, [&] { return ticks_ > 0; });
-        if (stop.stop_requested())
-            return false;
-        --ticks_;
-        return true;
-    }
-    void tick()
-    {
-        std::lock_guard lock(mutex_);
-        ++ticks_;
-        changed_.notify_all();
-    }
-    long entries()
-    {
-        std::lock_guard lock(mutex_);
-        return entries_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable_any changed_;
-    int ticks_ = 0;
-    long entries_ = 0;
-};
-
 // A capture backend whose events the test hands in; it runs until stopped.
 class TFakeBackend final : public TCaptureBackend {
 public:
@@ -109,11 +77,10 @@ private:
     bool stop_ = false;
 };
 
-// Hands each recording a fresh fake backend and clock and keeps pointers to the latest ones
-// (they live as long as their monitor).
+// Hands each recording a fresh fake backend and keeps a pointer to the latest one (it lives as
+// long as its monitor).
 struct TFakeCapture {
     TFakeBackend* backend = nullptr;
-    TTickClock* clock = nullptr;
     int recordings = 0;
 
     TMainServices services()
@@ -125,11 +92,7 @@ struct TFakeCapture {
             ++recordings;
             return TBackendChoice{std::move(owned), "fake: for the tests"};
         };
-        s.batchClock = [this] {
-            auto owned = std::make_unique<TTickClock>();
-            clock = owned.get();
-            return owned;
-        };
+        s.batchInterval = std::chrono::milliseconds(10);
         s.driveRoots = [] { return std::vector<std::string>{"/"}; };
         s.timeText = [] { return std::string("14:05:09"); };
         s.computerName = "TESTHOST";

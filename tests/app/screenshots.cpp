@@ -2,12 +2,16 @@
 // build: main window in tree view and in list view, the About box, the settings pages.
 #include "AppTestSupport.h"
 #include "app/UntAbout.h"
+#include "app/UntSettingsAdapter.h"
+#include "settings/UntSettings.h"
 #include "capture/UntEvents.h"
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTableView>
 #include <QTreeView>
 
@@ -53,11 +57,16 @@ int main(int argc, char** argv)
     QDir().mkpath(folder);
 
     TFakeCapture capture;
-    TFakeSettings settings;
     TMainServices services = capture.services();
     services.computerName.clear();
     services.timeText = {};
     TFrmMain frm(services);
+    // A settings file of its own, so the pictures never touch the user's.
+    QTemporaryDir configDir;
+    TSettingsEnvironment environment;
+    environment.configPath = QDir(configDir.path()).filePath(QStringLiteral("config.ini")).toStdString();
+    TFrmSettings frmSettings(std::move(environment), &frm);
+    TSettingsAdapter settings(frmSettings);
     frm.setSettingsWindow(&settings);
     TFrmAbout about(&frm, [](const std::string&) {});
     frm.setAboutBox(&about);
@@ -67,7 +76,6 @@ int main(int argc, char** argv)
     if (!waitFor([&] { return frm.recordPicture() == 11; }))
         return 1;
     capture.backend->add(sampleEvents());
-    capture.clock->tick();
     if (!waitFor([&] { return frm.eventList().rowCount() == sampleEvents().size() && frm.controls().P->isHidden(); }))
         return 1;
 
@@ -78,6 +86,19 @@ int main(int argc, char** argv)
     about.show();
     ok = save(about, folder, QStringLiteral("about.png")) && ok;
     about.hide();
+
+    // Each page of the settings window, as its navigation tree opens it.
+    frmSettings.show();
+    int page = 0;
+    for (QTreeWidgetItemIterator it(frmSettings.Tree); *it; ++it) {
+        if ((*it)->text(0).contains(QStringLiteral("About")))
+            continue;
+        frmSettings.Tree->clearSelection();
+        (*it)->setSelected(true);
+        frmSettings.treeClick();
+        ok = save(frmSettings, folder, QStringLiteral("settings-%1.png").arg(++page)) && ok;
+    }
+    frmSettings.hide();
 
     frm.shutdown();
     return ok ? 0 : 1;

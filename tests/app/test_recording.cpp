@@ -58,7 +58,7 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
     TMainServices services;
     services.backend = [] { return chooseBackend(TBackendKind::Fanotify); };
     services.driveRoots = [root] { return std::vector<std::string>{root}; };
-    services.batchClock = [] { return std::make_unique<TIntervalClock>(std::chrono::milliseconds(100)); };
+    services.batchInterval = std::chrono::milliseconds(100);
     services.timeText = [] { return std::string("14:05:09"); };
     services.computerName = "TESTHOST";
     services.confirmExit = [](QWidget*, const QString&) { return false; };
