@@ -3,6 +3,7 @@
 // synchronous steps (TMonitorView, TDeliverySink), so its controls need no lock.
 #pragma once
 
+#include "app/UntPictures.h"
 #include "app/UntQtInvoker.h"
 #include "app/UntSettingsLink.h"
 #include "app/UntViewModels.h"
@@ -132,6 +133,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The recording state lives in the buttons' pictures.
+    static constexpr int kRecordIdle = picRecord;
+    static constexpr int kRecordRunning = picStop;
+    static constexpr int kPauseRunning = picPause;
+    static constexpr int kPausePaused = picResume;
+
     void createControls();
     void setStatus(const QString& text);
     void setPicture(TGlassToolButton* button, int picture, const QString& caption);
