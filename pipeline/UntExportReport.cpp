@@ -25,7 +25,9 @@ std::optional<std::string> existingFileDigest(const std::string& path)
 {
     if (!isExistingFile(path))
         return std::nullopt;
-    return getFileMD5(path);
+    // getFileMD5 without its second test: a file that vanished since gives the digest of no data.
+    TFileDigestObj file(path);
+    return digestToHex(file.digest());
 }
 
 std::size_t digestibleCount(const TReportSnapshot& snapshot)
@@ -64,18 +66,29 @@ TReportSnapshot takeReportSnapshot(const TEventTree& tree, const TEventList& lis
     TReportSnapshot snapshot;
     snapshot.caption = std::move(caption);
     snapshot.treeLines.reserve(tree.nodeCount());
-    // Whether a decorated node lies on the way down to each level.
+    // Per level on the way down: whether a decorated node lies there or above, and the folder
+    // path with its final separator, grown one piece at a time as getNodePath joins them.
     std::vector<bool> decoratedAbove;
+    std::vector<std::string> folderPaths;
+    const char separator = pathSeparator(tree.getPathStyle());
     tree.forEachNode([&](TNodeId id, std::uint16_t level) {
         decoratedAbove.resize(level + 1u);
+        folderPaths.resize(level + 1u);
         const bool decorated = tree.getMark(id) != mkNone || (level > 0 && decoratedAbove[level - 1u]);
         decoratedAbove[level] = decorated;
         TReportTreeLine line;
         line.level = level;
         line.text = tree.getText(id);
         line.digestible = level > 0 && !decorated;
-        if (line.digestible)
-            line.filePath = tree.getNodeFilePath(id);
+        if (!decorated) {
+            std::string& folder = folderPaths[level];
+            folder = level > 0 ? folderPaths[level - 1u] : std::string();
+            folder += line.text;
+            if (line.text.empty() || line.text.back() != separator)
+                folder += separator;
+            if (line.digestible)
+                line.filePath.assign(folder, 0, folder.size() - 1);
+        }
         snapshot.treeLines.push_back(std::move(line));
     });
     snapshot.listText = listViewToText(list);
