@@ -90,10 +90,13 @@ void TQtExportUi::showProgress(std::size_t done, std::size_t total)
 
 void TQtExportUi::endProgress()
 {
-    if (progress_) {
-        progress_->deleteLater();
-        progress_ = nullptr;
+    // Deleted later: a modal dialog's setValue processes events, so the export may end inside it.
+    if (auto* dialog = qobject_cast<QProgressDialog*>(progress_.data())) {
+        QObject::disconnect(dialog, &QProgressDialog::canceled, nullptr, nullptr);
+        dialog->hide();
+        dialog->deleteLater();
     }
+    progress_ = nullptr;
 }
 
 // Everything the worker reads is its own: the snapshot is a copy of the views' texts.

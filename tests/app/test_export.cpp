@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
@@ -268,6 +271,83 @@ TEST_F(ExportTest, DestroyedWhileRunningWaitsForItsWorkerAndShowsNothing)
     QApplication::processEvents();
     EXPECT_TRUE(log.successes.isEmpty() && log.failures.isEmpty());
     EXPECT_EQ(log.progressEnded, 1);
+}
+
+// The default dialogs, each answered as soon as it is up.
+class QtExportUiTest : public ::testing::Test {
+protected:
+    QWidget window;
+    TQtExportUi ui;
+
+    struct TBoxSeen {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        bool ownedByWindow = false;
+    };
+    // Closes the next message box once it is shown; what it showed.
+    std::shared_ptr<TBoxSeen> answerNextBox()
+    {
+        auto seen = std::make_shared<TBoxSeen>();
+        auto poll = std::make_shared<std::function<void()>>();
+        *poll = [this, seen, poll] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen->title = box->windowTitle();
+                seen->text = box->text();
+                seen->icon = box->icon();
+                seen->ownedByWindow = box->parentWidget() == &window;
+                box->accept();
+                *poll = nullptr;
+                return;
+            }
+            QTimer::singleShot(10, &window, [poll] {
+                if (*poll)
+                    (*poll)();
+            });
+        };
+        QTimer::singleShot(0, &window, [poll] { (*poll)(); });
+        return seen;
+    }
+};
+
+TEST_F(QtExportUiTest, TheBoxesShowTheirTextsWithTheirIcons)
+{
+    auto success = answerNextBox();
+    ui.showSuccess(&window, exportSuccessText(QStringLiteral("/tmp/r.txt")));
+    EXPECT_EQ(success->title, QStringLiteral("Exportation"));
+    EXPECT_EQ(success->text, QStringLiteral("Data successfully exported to \r\n/tmp/r.txt"));
+    EXPECT_EQ(success->icon, QMessageBox::Information);
+    EXPECT_TRUE(success->ownedByWindow);
+
+    auto failure = answerNextBox();
+    ui.showFailure(&window, exportFailureText());
+    EXPECT_EQ(failure->title, QStringLiteral("Exportation"));
+    EXPECT_EQ(failure->text, exportFailureText());
+    EXPECT_EQ(failure->icon, QMessageBox::Critical);
+}
+
+TEST_F(QtExportUiTest, TheProgressDialogIsModalToTheWindowAndCancels)
+{
+    int cancelled = 0;
+    ui.beginProgress(&window, 10, [&] { ++cancelled; });
+    auto* dialog = window.findChild<QProgressDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Exportation"));
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(dialog->maximum(), 10);
+    ui.showProgress(4, 10);
+    EXPECT_EQ(dialog->value(), 4);
+    auto* button = dialog->findChild<QPushButton*>();
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QStringLiteral("Cancel"));
+    button->click();
+    EXPECT_EQ(cancelled, 1);
+
+    QPointer<QProgressDialog> gone = dialog;
+    ui.endProgress();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+    ui.showProgress(5, 10); // nothing left to show it in
 }
 
 } // namespace
