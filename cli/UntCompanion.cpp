@@ -1,10 +1,14 @@
 #include "cli/UntCompanion.h"
 
 #include "capture/UntEvents.h"
+#include "pipeline/UntExportReport.h"
+#include "pipeline/UntMakerLinks.h"
 #include "pipeline/UntSyncInvoker.h"
 #include "settings/UntConfigStore.h"
 #include "settings/UntConfigPath.h"
+#include "util/UntFunctions.h"
 #include "util/UntText.h"
+#include "util/UntTextFile.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -71,6 +75,18 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     auto* durationOption =
         app.add_option("--duration", duration, "Stop after this many seconds; default: on SIGINT or SIGTERM")
             ->check(CLI::PositiveNumber);
+    std::string report;
+    app.add_option("--report", report, "Write the export report of everything shown to this file when the program ends")
+        ->check([](const std::string& name) -> std::string {
+            // Found out now rather than after a long recording.
+            const std::filesystem::path parent = std::filesystem::absolute(name).parent_path();
+            std::error_code error;
+            if (!std::filesystem::is_directory(parent, error))
+                return "no such folder: " + parent.string();
+            if (std::filesystem::is_directory(name, error))
+                return "is a folder: " + name;
+            return {};
+        });
     app.add_option("--backend", backend, "Capture backend: auto or fanotify")->check(CLI::IsMember({"auto", "fanotify"}));
     try {
         app.parse(argc, argv);
@@ -94,6 +110,7 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     if (durationOption->count() > 0)
         options.duration = duration;
     options.backend = backend == "fanotify" ? TBackendKind::Fanotify : TBackendKind::Auto;
+    options.reportPath = report;
     return {options, 0};
 }
 
@@ -181,11 +198,30 @@ bool TCompanionSink::isReported(const TItemObj& item) const
     });
 }
 
+void TCompanionSink::treeStep(const TItemObj& item)
+{
+    if (views_ && isReported(item))
+        views_->tree.addDirectoryFile(item.getItem1(), item.getItem2(), item.getEventNum());
+}
+
 void TCompanionSink::listStep(const TItemObj& item)
 {
     if (!isReported(item))
         return;
     out_ << (format_ == TOutputFormat::Json ? formatJsonLine(item) : formatTextRow(item)) << '\n';
+    if (views_)
+        views_->list.addListItem(item);
+}
+
+bool writeCompanionReport(const std::string& fileName, const TCompanionViews& views, const std::string& caption)
+{
+    try {
+        const std::optional<std::string> text =
+            buildReportText(takeReportSnapshot(views.tree, views.list, caption), existingFileDigest);
+        return text && saveTextToFile(fileName, *text);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 void TCompanionSink::batchEnd(bool)
@@ -259,7 +295,9 @@ int runCompanion(int argc, const char* const* argv)
     TDirectInvoker invoker;
     TCompanionSettings settings(config);
     TCompanionView view;
-    TCompanionSink sink(std::cout, options.format, options.roots);
+    // Kept only when a report is asked for: a long recording would otherwise grow without need.
+    const auto views = options.reportPath.empty() ? nullptr : std::make_unique<TCompanionViews>();
+    TCompanionSink sink(std::cout, options.format, options.roots, views.get());
     TShellMonitor monitor(invoker, settings, view, sink, std::move(choice), [roots] { return roots; });
     monitor.start();
     const bool recording = monitor.waitRecording();
@@ -307,10 +345,17 @@ int runCompanion(int argc, const char* const* argv)
     if (lost.lost() > 0)
         std::cerr << kProgram << ": lost events: " << lost.overflows << " queue overflows, " << lost.refusedWatches
                   << " refused watches, " << lost.unresolvedPaths << " unresolved paths\n";
+    // The worker has ended: nothing changes the views any more.
+    bool reportWritten = true;
+    if (views) {
+        reportWritten = writeCompanionReport(options.reportPath, *views, mainWindowCaption(getComputerName()));
+        if (!reportWritten)
+            std::cerr << kProgram << ": --report: " << options.reportPath << ": could not be written\n";
+    }
     const std::string failure = monitor.getFailure();
     if (!failure.empty()) {
         std::cerr << kProgram << ": " << failure << '\n';
         return 1;
     }
-    return recording && lost.refusedWatches < roots.size() ? 0 : 1;
+    return recording && lost.refusedWatches < roots.size() && reportWritten ? 0 : 1;
 }

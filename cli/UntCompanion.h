@@ -4,6 +4,8 @@
 #include "capture/UntCaptureBackend.h"
 #include "capture/UntShellMonitorThread.h"
 #include "pipeline/UntDeliverySink.h"
+#include "pipeline/UntEventList.h"
+#include "pipeline/UntEventTree.h"
 
 #include <iosfwd>
 #include <optional>
@@ -19,6 +21,7 @@ struct TCompanionOptions {
     TOutputFormat format = TOutputFormat::Text;
     std::optional<double> duration; // seconds
     TBackendKind backend = TBackendKind::Auto;
+    std::string reportPath; // empty: no report
 };
 
 // What a parse ended with: options to run, or an exit code with its message already written.
@@ -46,15 +49,23 @@ std::string formatJsonLine(const TItemObj& item);
 // ISO 8601 UTC with milliseconds.
 std::string formatUtcTime(std::chrono::system_clock::time_point time);
 
-// Prints every delivered event of the roots; one flush per batch.
+// The two views the desktop program shows, kept for the report the companion writes at its end.
+struct TCompanionViews {
+    TEventTree tree;
+    TEventList list;
+};
+
+// Prints every delivered event of the roots; one flush per batch. With views, also fills them
+// the way the desktop program fills its own: tree step, then list step.
 class TCompanionSink final : public TDeliverySink {
 public:
-    TCompanionSink(std::ostream& out, TOutputFormat format, std::vector<std::string> roots)
-        : out_(out), format_(format), roots_(std::move(roots))
+    TCompanionSink(std::ostream& out, TOutputFormat format, std::vector<std::string> roots,
+                   TCompanionViews* views = nullptr)
+        : out_(out), format_(format), roots_(std::move(roots)), views_(views)
     {
     }
     void batchStart(int) override {}
-    void treeStep(const TItemObj&) override {}
+    void treeStep(const TItemObj& item) override;
     void listStep(const TItemObj& item) override;
     void progress(int) override {}
     void batchEnd(bool) override;
@@ -65,7 +76,12 @@ private:
     std::ostream& out_;
     TOutputFormat format_;
     std::vector<std::string> roots_;
+    TCompanionViews* views_;
 };
+
+// The desktop program's export report of the views, with the same caption line, written with
+// saveTextToFile; false when the file could not be written completely.
+bool writeCompanionReport(const std::string& fileName, const TCompanionViews& views, const std::string& caption);
 
 // No drive rows: every root given is watched; event rows from the configuration.
 class TCompanionSettings final : public TMonitorSettings {

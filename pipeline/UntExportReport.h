@@ -14,6 +14,8 @@
 
 // The digest text of a path, or nothing when it is not an existing regular file.
 using TDigester = std::function<std::optional<std::string>(const std::string& path)>;
+// The digester of every report, desktop and companion alike: getFileMD5 of existing regular files.
+std::optional<std::string> existingFileDigest(const std::string& path);
 // Called after each digested node with (done, total); returning false cancels the build.
 using TReportProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
@@ -35,6 +37,9 @@ struct TReportSnapshot {
 std::string treeLevelPrefix(std::uint16_t level);
 // One line per row: each column's text followed by a TAB, the line followed by CR LF.
 std::string listViewToText(const TEventList& list);
+
+// The lines that will be digested, which is what progress counts up to.
+std::size_t digestibleCount(const TReportSnapshot& snapshot);
 
 TReportSnapshot takeReportSnapshot(const TEventTree& tree, const TEventList& list, std::string caption);
 // The whole report, every line ended by CR LF; nothing when progress cancelled it.

@@ -108,6 +108,28 @@ TEST(ReportText, DecoratedNodesAndTheirDescendantsAreNotDigested)
               std::string::npos);
 }
 
+TEST(ReportText, SnapshotPathsAreTheNodeFilePaths)
+{
+    for (TPathStyle style : {TPathStyle::Posix, TPathStyle::Windows}) {
+        TEventTree tree(nullptr, style, fixedTime);
+        TEventList list(nullptr, style);
+        const std::vector<std::string> paths =
+            style == TPathStyle::Posix
+                ? std::vector<std::string>{"/a/b/c.txt", "/a/b/d/e", "/a/x", "/z/y/w/v.txt", "/a/b/d/f", "/q"}
+                : std::vector<std::string>{"C:\\a\\b\\c.txt", "C:\\a\\b\\d\\e", "D:\\x", "C:\\z\\y", "C:\\a\\q"};
+        for (const std::string& path : paths)
+            tree.addDirectoryFile(path, "", evCreate);
+        const TReportSnapshot snapshot = takeReportSnapshot(tree, list, "C");
+        std::vector<std::string> expected;
+        tree.forEachNode([&](TNodeId id, std::uint16_t level) {
+            expected.push_back(level > 0 ? tree.getNodeFilePath(id) : std::string());
+        });
+        ASSERT_EQ(snapshot.treeLines.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(snapshot.treeLines[i].filePath, expected[i]) << i;
+    }
+}
+
 TEST(ReportText, ListLinesEndInTabThenCrLf)
 {
     TEventList list(nullptr, TPathStyle::Windows);
