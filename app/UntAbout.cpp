@@ -23,8 +23,8 @@ TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress)
     picture->setPixmap(programIcon().pixmap(32, 32));
     picture->setGeometry(12, 12, 32, 32);
 
-    auto* title = new QLabel(QStringLiteral("<b>Velmora Windows Files Monitor v1.1</b><br>by %1")
-                                 .arg(QLatin1String(kMakerName)),
+    auto* title = new QLabel(QStringLiteral("<b>%1</b><br>by %2")
+                                 .arg(QLatin1String(kDesignCaption), QLatin1String(kMakerName)),
                              this);
     title->setWordWrap(true);
     title->setGeometry(56, 8, 233, 40);

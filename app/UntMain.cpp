@@ -52,6 +52,8 @@ TMainServices withDefaults(TMainServices s)
         s.confirmExit = askExit;
     if (!s.trayAvailable)
         s.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    if (!s.exportUi)
+        s.exportUi = [] { return std::make_unique<TQtExportUi>(); };
     return s;
 }
 
@@ -73,8 +75,8 @@ TFrmMain::TFrmMain(TMainServices services, QWidget* parent)
       treeModel_(std::make_unique<TTreeItemModel>(tree_)), listModel_(std::make_unique<TListItemModel>(list_)),
       invoker_(std::make_unique<TQtInvoker>(this))
 {
-    setWindowTitle(QString::fromLatin1(kMainCaption) + QStringLiteral(" - ") +
-                   QString::fromStdString(services_.computerName));
+    setWindowTitle(QString::fromStdString(mainWindowCaption(services_.computerName)));
+    exporter_ = new TReportExporter(this, services_.exportUi());
     setWindowIcon(programIcon());
     resize(635, 351);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -181,7 +183,10 @@ void TFrmMain::createControls()
     connect(c_.tbList, &QToolButton::clicked, this, &TFrmMain::tbListClick);
     connect(c_.tbsettings, &QToolButton::clicked, this, &TFrmMain::tbsettingsClick);
     connect(c_.tbhelp, &QToolButton::clicked, this, &TFrmMain::tbhelpClick);
-    connect(c_.tbsave, &QToolButton::clicked, this, &TFrmMain::saveRequested);
+    connect(c_.tbsave, &QToolButton::clicked, this, [this] {
+        flushRows(); // rows still waiting to be shown belong in the report
+        exporter_->start(tree_, list_, windowTitle().toStdString());
+    });
     connect(c_.Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             TrayClick();

@@ -3,6 +3,7 @@
 // synchronous steps (TMonitorView, TDeliverySink), so its controls need no lock.
 #pragma once
 
+#include "app/UntExport.h"
 #include "app/UntPictures.h"
 #include "app/UntQtInvoker.h"
 #include "app/UntSettingsLink.h"
@@ -46,10 +47,10 @@ struct TMainServices {
     std::function<bool(QWidget* owner, const QString& title)> confirmExit;
     // Whether the desktop shows notification-area icons; without one, closing minimises instead.
     std::function<bool()> trayAvailable;
+    // The save button's dialogs and progress display.
+    std::function<std::unique_ptr<TExportUi>()> exportUi;
 };
 
-// The design caption; the computer name follows it.
-inline constexpr const char* kMainCaption = "Velmora Windows Files Monitor v1.1";
 inline constexpr const char* kBalloonTitle = "Working in background";
 inline constexpr const char* kBalloonText =
     "VelmoraWare Windows File Monitor is still running in background. Click on this icon to restore application.";
@@ -113,6 +114,7 @@ public:
     TTreeItemModel& treeModel() { return *treeModel_; }
     TListItemModel& listModel() { return *listModel_; }
     TShellMonitor* shellMonitor() const { return monitor_.get(); }
+    TReportExporter& exporter() { return *exporter_; }
 
     int recordPicture() const { return recordPicture_; }
     int pausePicture() const { return pausePicture_; }
@@ -124,8 +126,6 @@ public:
 signals:
     // The program ends with this code ("Exit Program", or the window closed for good).
     void programEnd(int exitCode);
-    // The save button: the export of both views.
-    void saveRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -187,5 +187,6 @@ private:
     QTimer* statusTimer_ = nullptr;
 
     std::unique_ptr<TQtInvoker> invoker_;
+    TReportExporter* exporter_ = nullptr; // a child of the window
     std::unique_ptr<TShellMonitor> monitor_;
 };
