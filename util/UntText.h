@@ -38,3 +38,5 @@ std::string_view fileNamePart(std::string_view path, TPathStyle style);
 std::string_view folderPart(std::string_view path, TPathStyle style);
 // From the last '.' to the end, unless a separator (or ':' in Windows style) follows it.
 std::string_view extensionPart(std::string_view path, TPathStyle style);
+// path is folder itself or lies below it; Windows style ignores case the way sameText does.
+bool isUnder(std::string_view path, std::string_view folder, TPathStyle style);

@@ -289,7 +289,8 @@ TEST(BackendChoice, WindowsOffersOnlyShellNotifications)
     for (auto kind : {TBackendKind::Auto, TBackendKind::ShellNotify}) {
         auto choice = chooseBackend(kind);
         ASSERT_TRUE(choice.backend);
-        EXPECT_EQ(choice.reason, "shell change notifications");
+        EXPECT_EQ(choice.reason, kind == TBackendKind::Auto ? "shell change notifications: the one backend on Windows"
+                                                            : "shell change notifications: asked for");
         EXPECT_EQ(choice.backend->name(), "shell change notifications");
     }
     auto fan = chooseBackend(TBackendKind::Fanotify);

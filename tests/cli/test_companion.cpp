@@ -1,14 +1,16 @@
 // The companion's lines, arguments and configuration, without capturing anything.
 #include "cli/UntCompanion.h"
+#include "cli/UntCompanionConsole.h"
 #include "settings/UntConfigStore.h"
+#include "tests/util/TestTempFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <sstream>
-
-#include <stdlib.h>
 
 namespace {
 
@@ -17,16 +19,23 @@ std::chrono::system_clock::time_point at(long long millis)
     return std::chrono::system_clock::time_point(std::chrono::milliseconds(millis));
 }
 
+// The text with each '/' turned into this platform's path separator.
+std::string n(std::string text)
+{
+    std::replace(text.begin(), text.end(), '/', pathSeparator(kNativePathStyle));
+    return text;
+}
+
 TEST(CompanionText, RowsFollowTheListColumns)
 {
-    EXPECT_EQ(formatTextRow(TItemObj("/home/u/a.txt", "", evCreate)), "a.txt\t-\tCreate\t/home/u/\t");
-    EXPECT_EQ(formatTextRow(TItemObj("/home/u/a.txt", "/home/v/b.txt", evRenameFile)),
-              "a.txt\tb.txt\tRename File\t/home/u/\t");
+    EXPECT_EQ(formatTextRow(TItemObj(n("/home/u/a.txt"), "", evCreate)), n("a.txt\t-\tCreate\t/home/u/\t"));
+    EXPECT_EQ(formatTextRow(TItemObj(n("/home/u/a.txt"), n("/home/v/b.txt"), evRenameFile)),
+              n("a.txt\tb.txt\tRename File\t/home/u/\t"));
     // A root has no file name: From is the path itself.
-    EXPECT_EQ(formatTextRow(TItemObj("/", "", evUpdateDir)), "/\t-\tUpdate Directory\t/\t");
+    EXPECT_EQ(formatTextRow(TItemObj(n("/"), "", evUpdateDir)), n("/\t-\tUpdate Directory\t/\t"));
     // An empty first path.
     EXPECT_EQ(formatTextRow(TItemObj("", "", evDriveAdd)), "-\t-\tAdding Drive\t\t");
-    EXPECT_EQ(formatTextRow(TItemObj("/x", "  ", 42)), "x\t-\tUnknown\t/\t");
+    EXPECT_EQ(formatTextRow(TItemObj(n("/x"), "  ", 42)), n("x\t-\tUnknown\t/\t"));
 }
 
 TEST(CompanionJson, OneObjectPerEventWithOriginOnlyWhenKnown)
@@ -55,16 +64,16 @@ TEST(CompanionJson, TimesAreUtcWithMilliseconds)
 TEST(CompanionSink, ReportsOnlyEventsOfTheRootsAndFlushesPerBatch)
 {
     std::ostringstream out;
-    TCompanionSink sink(out, TOutputFormat::Text, {"/w/root"});
+    TCompanionSink sink(out, TOutputFormat::Text, {n("/w/root")});
     sink.batchStart(4);
-    sink.listStep(TItemObj("/w/root/a", "", evCreate));
-    sink.listStep(TItemObj("/w/rootless/b", "", evCreate));
-    sink.listStep(TItemObj("/elsewhere/c", "/w/root/c", evRenameFile));
-    sink.listStep(TItemObj("/w/root", "", evAttributes));
+    sink.listStep(TItemObj(n("/w/root/a"), "", evCreate));
+    sink.listStep(TItemObj(n("/w/rootless/b"), "", evCreate));
+    sink.listStep(TItemObj(n("/elsewhere/c"), n("/w/root/c"), evRenameFile));
+    sink.listStep(TItemObj(n("/w/root"), "", evAttributes));
     sink.batchEnd(false);
-    EXPECT_EQ(out.str(), "a\t-\tCreate\t/w/root/\t\n"
-                         "c\tc\tRename File\t/elsewhere/\t\n"
-                         "root\t-\tAttributes\t/w/\t\n");
+    EXPECT_EQ(out.str(), n("a\t-\tCreate\t/w/root/\t\n"
+                           "c\tc\tRename File\t/elsewhere/\t\n"
+                           "root\t-\tAttributes\t/w/\t\n"));
 }
 
 struct TArgs {
@@ -92,18 +101,29 @@ TEST(CompanionArgs, DefaultsAndEveryOption)
     EXPECT_EQ(parsed.options->backend, TBackendKind::Auto);
     EXPECT_FALSE(parsed.options->configNamed);
 
-    TArgs all({"--root", "/", "--root", "/usr/../usr", "--format", "json", "--duration", "2.5", "--backend", "fanotify"});
+    TTestTempFolder folder;
+    std::filesystem::create_directories(folder.root() / "sub");
+    // The backend this platform can be forced to.
+    const TBackendName forced = companionBackends().back();
+    TArgs all({"--root", folder.path(""), "--root", folder.path("sub") + "/../sub", "--format", "json", "--duration",
+               "2.5", "--backend", forced.name});
     parsed = all.parse();
     ASSERT_TRUE(parsed.options) << all.err.str();
-    EXPECT_EQ(parsed.options->roots, (std::vector<std::string>{"/", "/usr"}));
+    const auto canonical = [&](const std::string& name) {
+        return utf8Path(std::filesystem::canonical(nativePath(folder.path(name))));
+    };
+    EXPECT_EQ(parsed.options->roots, (std::vector<std::string>{canonical(""), canonical("sub")}));
     EXPECT_EQ(parsed.options->format, TOutputFormat::Json);
     EXPECT_DOUBLE_EQ(parsed.options->duration.value_or(0), 2.5);
-    EXPECT_EQ(parsed.options->backend, TBackendKind::Fanotify);
+    EXPECT_EQ(parsed.options->backend, forced.kind);
 }
 
 TEST(CompanionArgs, BadArgumentsAreNamed)
 {
+    TTestTempFolder folder;
+    writeBytes(folder.path("file"), "x");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--root", folder.path("file")}, "--root"},
         {{"--format", "xml"}, "--format"},
         {{"--duration", "0"}, "--duration"},
         {{"--duration", "soon"}, "--duration"},
@@ -146,9 +166,8 @@ TEST(CompanionConfig, WithoutAFileEveryKindIsWatchedAndNothingFiltered)
 
 TEST(CompanionConfig, KindsAndFiltersComeFromTheStoredSettings)
 {
-    char pattern[] = "/tmp/fmconfig.XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string path = std::string(pattern) + "/config.ini";
+    TTestTempFolder folder;
+    const std::string path = folder.path("config.ini");
     TSettingsData stored;
     stored.events[evCreate] = false;
     stored.events[evUpdateFile] = false;
@@ -160,7 +179,6 @@ TEST(CompanionConfig, KindsAndFiltersComeFromTheStoredSettings)
     options.configNamed = true;
     options.configPath = path;
     const TCompanionConfig config = loadCompanionConfig(options, "/nonexistent/config.ini");
-    std::filesystem::remove_all(pattern);
     EXPECT_FALSE(config.kinds[evCreate]);
     EXPECT_FALSE(config.kinds[evUpdateFile]);
     EXPECT_TRUE(config.kinds[evDelete]);
@@ -183,12 +201,12 @@ TEST(CompanionSettings, EveryGivenRootIsWatchedWithTheConfiguredKinds)
     EXPECT_FALSE(settings.autoClean());
 }
 
-TEST(CompanionDrives, RootsEndWithASeparatorInPathOrder)
+TEST(CompanionDrives, EveryDriveOnceEndingWithASeparator)
 {
     const auto roots = companionDriveRoots();
     for (const auto& root : roots)
-        EXPECT_EQ(root.back(), '/') << root;
-    EXPECT_TRUE(std::is_sorted(roots.begin(), roots.end()));
+        EXPECT_EQ(root.back(), pathSeparator(kNativePathStyle)) << root;
+    EXPECT_EQ(std::set<std::string>(roots.begin(), roots.end()).size(), roots.size());
 }
 
 } // namespace
