@@ -99,3 +99,13 @@ bool isUnder(std::string_view path, std::string_view folder, TPathStyle style)
     const char separator = pathSeparator(style);
     return path.size() == folder.size() || folder.back() == separator || path[folder.size()] == separator;
 }
+
+std::string entriesToListText(const std::vector<std::string>& entries)
+{
+    std::string text;
+    for (const std::string& entry : entries) {
+        text += entry;
+        text += "\r\n";
+    }
+    return text;
+}

@@ -76,3 +76,11 @@ TEST(TextPaths, UnderAFolderMeansTheFolderOrBelowAWholeName)
     // Only a-z fold, as everywhere else.
     EXPECT_FALSE(isUnder("C:\\\xC3\x89t\xC3\xA9\\a", "C:\\\xC3\xA9t\xC3\xA9", windows));
 }
+
+TEST(TextLines, AListTextEndsEveryEntryWithCrLfAndSplitsBack)
+{
+    EXPECT_EQ(entriesToListText({}), "");
+    const std::vector<std::string> entries = {".txt", "", "C:\\A b\\", "\xC3\xA9t\xC3\xA9"};
+    EXPECT_EQ(entriesToListText(entries), ".txt\r\n\r\nC:\\A b\\\r\n\xC3\xA9t\xC3\xA9\r\n");
+    EXPECT_EQ(splitLines(entriesToListText(entries)), entries);
+}
