@@ -5,6 +5,7 @@
 #include "pipeline/UntSyncInvoker.h"
 #include "settings/UntConfigStore.h"
 #include "settings/UntConfigPath.h"
+#include "util/UntFsPath.h"
 #include "util/UntFunctions.h"
 #include "util/UntText.h"
 
@@ -23,18 +24,6 @@
 namespace {
 
 constexpr const char* kProgram = "filesmonitor-cli";
-
-// Paths are UTF-8 everywhere; a narrow std::filesystem path would be the ANSI code page on Windows.
-std::filesystem::path nativePath(const std::string& utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8Path(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 } // namespace
 

@@ -1,6 +1,8 @@
 // Real folders and child processes for the capture tests.
 #pragma once
 
+#include "tests/util/TestTempFolder.h"
+
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,28 +15,9 @@ extern char** environ;
 
 // A folder on a disk filesystem (/var/tmp rather than /tmp, which may be a RAM filesystem),
 // removed with everything in it.
-class TTempFolder {
+class TTempFolder : public TTestTempFolder {
 public:
-    TTempFolder()
-    {
-        std::string pattern = "/var/tmp/fmcapture.XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            path_ = std::filesystem::canonical(pattern).string();
-    }
-    ~TTempFolder()
-    {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    const std::string& path() const { return path_; }
-    bool valid() const { return !path_.empty(); }
-
-private:
-    std::string path_;
+    TTempFolder() : TTestTempFolder("/var/tmp") {}
 };
 
 // Runs script with /bin/sh in folder, in a child process; returns the child's pid (-1 when it
