@@ -46,8 +46,8 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     std::vector<std::string> backendNames;
     std::string backendHelp = "Capture backend:";
     for (const TBackendName& name : companionBackends()) {
+        backendHelp += std::string(backendNames.empty() ? " " : ", ") + name.name;
         backendNames.push_back(name.name);
-        backendHelp += std::string(" ") + name.name;
     }
     app.add_option("--backend", backend, backendHelp)
         ->check(CLI::IsMember(backendNames));
