@@ -8,9 +8,10 @@ TBackendChoice chooseBackend(TBackendKind wanted)
         return {nullptr, "fanotify is only available on Linux"};
     case TBackendKind::Inotify:
         return {nullptr, "inotify is only available on Linux"};
-    case TBackendKind::Auto:
     case TBackendKind::ShellNotify:
+        return {makeShellNotifyBackend(), "shell change notifications: asked for"};
+    case TBackendKind::Auto:
         break;
     }
-    return {makeShellNotifyBackend(), "shell change notifications"};
+    return {makeShellNotifyBackend(), "shell change notifications: the one backend on Windows"};
 }

@@ -4,6 +4,7 @@
 
 #include "pipeline/UntItemsStackThread.h"
 #include "util/UntOsHandle.h"
+#include "util/UntText.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -369,7 +370,7 @@ void TFanotifyBackend::countUnresolved(const std::optional<TFidRecord>& record)
 bool TFanotifyBackend::isWatched(const std::string& path) const
 {
     for (const std::string& root : roots_)
-        if (isUnder(path, root))
+        if (isUnder(path, root, TPathStyle::Posix))
             return true;
     return false;
 }

@@ -1,5 +1,7 @@
 #include "capture/UntFanotifyRecords_linux.h"
 
+#include "util/UntText.h"
+
 #include <sys/fanotify.h>
 
 #include <cstring>
@@ -111,13 +113,6 @@ std::string joinPath(const std::string& folder, std::string_view name)
     return path;
 }
 
-bool isUnder(std::string_view path, std::string_view folder)
-{
-    if (folder.empty() || path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0)
-        return false;
-    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
-}
-
 const std::string* TPathCache::find(const std::string& key) const
 {
     auto it = paths_.find(key);
@@ -136,5 +131,5 @@ void TPathCache::learn(const std::string& key, std::string path)
 
 void TPathCache::forgetUnder(const std::string& folder)
 {
-    std::erase_if(paths_, [&](const auto& entry) { return isUnder(entry.second, folder); });
+    std::erase_if(paths_, [&](const auto& entry) { return isUnder(entry.second, folder, TPathStyle::Posix); });
 }

@@ -38,8 +38,6 @@ std::string fidKey(std::string_view fsid, int handleType, std::string_view handl
 
 // folder + "/" + name; the folder itself for an empty name or ".".
 std::string joinPath(const std::string& folder, std::string_view name);
-// path is folder or lies below it.
-bool isUnder(std::string_view path, std::string_view folder);
 
 // Folder paths by handle. Learnt as folders are seen, so the events of a child whose folder was
 // deleted meanwhile (its handle no longer opens) still find their path.

@@ -1,11 +1,13 @@
 #include "cli/UntCompanion.h"
 
 #include "capture/UntEvents.h"
+#include "cli/UntCompanionConsole.h"
 #include "pipeline/UntExportReport.h"
 #include "pipeline/UntMakerLinks.h"
 #include "pipeline/UntSyncInvoker.h"
 #include "settings/UntConfigStore.h"
 #include "settings/UntConfigPath.h"
+#include "util/UntFsPath.h"
 #include "util/UntFunctions.h"
 #include "util/UntText.h"
 #include "util/UntTextFile.h"
@@ -13,48 +15,18 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
 namespace {
 
 constexpr const char* kProgram = "filesmonitor-cli";
-
-bool isUnder(std::string_view path, std::string_view folder)
-{
-    if (folder.empty() || path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0)
-        return false;
-    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
-}
-
-// Mount points in /proc/self/mountinfo escape blanks and backslashes as octal.
-std::string unescapeMountPath(std::string_view text)
-{
-    std::string result;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size()) {
-            const std::string digits(text.substr(i + 1, 3));
-            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
-                result += static_cast<char>(std::stoi(digits, nullptr, 8));
-                i += 3;
-                continue;
-            }
-        }
-        result += text[i];
-    }
-    return result;
-}
 
 } // namespace
 
@@ -66,28 +38,34 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     std::string format = "text";
     double duration = 0;
     std::string backend = "auto";
-    app.add_option("--root", roots, "Folder to watch, with everything below it (repeatable); default: every drive")
-        ->check(CLI::ExistingDirectory);
+    app.add_option("--root", roots, "Folder to watch, with everything below it (repeatable); default: every drive");
     auto* configOption =
         app.add_option("--config", config, "Settings file; default: config.ini beside the program")->check(CLI::ExistingFile);
     app.add_option("--format", format, "Output: text (the list row) or json (one object per line)")
         ->check(CLI::IsMember({"text", "json"}));
     auto* durationOption =
-        app.add_option("--duration", duration, "Stop after this many seconds; default: on SIGINT or SIGTERM")
+        app.add_option("--duration", duration, "Stop after this many seconds; default: when interrupted")
             ->check(CLI::PositiveNumber);
     std::string report;
     app.add_option("--report", report, "Write the export report of everything shown to this file when the program ends")
         ->check([](const std::string& name) -> std::string {
             // Found out now rather than after a long recording.
-            const std::filesystem::path parent = std::filesystem::absolute(name).parent_path();
+            const std::filesystem::path parent = std::filesystem::absolute(nativePath(name)).parent_path();
             std::error_code error;
             if (!std::filesystem::is_directory(parent, error))
-                return "no such folder: " + parent.string();
-            if (std::filesystem::is_directory(name, error))
+                return "no such folder: " + utf8Path(parent);
+            if (std::filesystem::is_directory(nativePath(name), error))
                 return "is a folder: " + name;
             return {};
         });
-    app.add_option("--backend", backend, "Capture backend: auto or fanotify")->check(CLI::IsMember({"auto", "fanotify"}));
+    std::vector<std::string> backendNames;
+    std::string backendHelp = "Capture backend:";
+    for (const TBackendName& name : companionBackends()) {
+        backendHelp += std::string(backendNames.empty() ? " " : ", ") + name.name;
+        backendNames.push_back(name.name);
+    }
+    app.add_option("--backend", backend, backendHelp)
+        ->check(CLI::IsMember(backendNames));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -97,19 +75,21 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     TCompanionOptions options;
     for (const std::string& root : roots) {
         std::error_code error;
-        auto canonical = std::filesystem::canonical(root, error);
-        if (error) {
-            err << "--root: " << root << ": " << error.message() << '\n';
+        const auto canonical = std::filesystem::canonical(nativePath(root), error);
+        if (error || !std::filesystem::is_directory(canonical, error)) {
+            err << "--root: " << root << ": " << (error ? error.message() : "not a folder") << '\n';
             return {std::nullopt, 2};
         }
-        options.roots.push_back(canonical.string());
+        options.roots.push_back(utf8Path(canonical));
     }
     options.configPath = config;
     options.configNamed = configOption->count() > 0;
     options.format = format == "json" ? TOutputFormat::Json : TOutputFormat::Text;
     if (durationOption->count() > 0)
         options.duration = duration;
-    options.backend = backend == "fanotify" ? TBackendKind::Fanotify : TBackendKind::Auto;
+    for (const TBackendName& name : companionBackends())
+        if (backend == name.name)
+            options.backend = name.kind;
     options.reportPath = report;
     return {options, 0};
 }
@@ -117,7 +97,7 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
 TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std::string& defaultPath)
 {
     const std::string path = options.configNamed ? options.configPath : defaultPath;
-    if (options.configNamed && !std::ifstream(path))
+    if (options.configNamed && !std::ifstream(nativePath(path)))
         throw std::runtime_error("--config: " + path + ": cannot be read");
     // A missing file gives the defaults: every kind, no filters.
     TSettingsData data;
@@ -134,16 +114,16 @@ TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std
 std::string formatUtcTime(std::chrono::system_clock::time_point time)
 {
     using namespace std::chrono;
-    const auto millis = duration_cast<milliseconds>(time.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(millis / 1000 - (millis % 1000 < 0 ? 1 : 0));
-    const int rest = static_cast<int>(((millis % 1000) + 1000) % 1000);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
+    const auto millis = floor<milliseconds>(time);
+    const auto day = floor<days>(millis);
+    const year_month_day date{day};
+    const hh_mm_ss clock{millis - day};
     char text[40];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    char fraction[8];
-    std::snprintf(fraction, sizeof fraction, ".%03dZ", rest);
-    return std::string(text, length) + fraction;
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+    return text;
 }
 
 std::string formatTextRow(const TItemObj& item)
@@ -194,7 +174,7 @@ bool TCompanionSink::isReported(const TItemObj& item) const
     if (roots_.empty())
         return true;
     return std::any_of(roots_.begin(), roots_.end(), [&](const std::string& root) {
-        return isUnder(item.getItem1(), root) || isUnder(item.getItem2(), root);
+        return isUnder(item.getItem1(), root, kNativePathStyle) || isUnder(item.getItem2(), root, kNativePathStyle);
     });
 }
 
@@ -231,41 +211,13 @@ void TCompanionSink::batchEnd(bool)
 
 std::vector<std::string> companionDriveRoots()
 {
-    std::ifstream mounts("/proc/self/mountinfo");
-    std::vector<std::string> roots;
-    std::string line;
-    while (std::getline(mounts, line)) {
-        // id parent major:minor root mount-point options [optional fields] - type source super-options
-        std::istringstream fields(line);
-        std::string id, parent, device, root, mountPoint, word;
-        fields >> id >> parent >> device >> root >> mountPoint;
-        while (fields >> word && word != "-") {
-        }
-        std::string type, source;
-        fields >> type >> source;
-        static const std::vector<std::string> leftOut = {"iso9660", "udf", "squashfs", "tmpfs", "ramfs"};
-        if (source.rfind("/dev/", 0) != 0 || source.rfind("/dev/zram", 0) == 0 || source.rfind("/dev/loop", 0) == 0 ||
-            std::find(leftOut.begin(), leftOut.end(), type) != leftOut.end())
-            continue;
-        std::string path = unescapeMountPath(mountPoint);
-        if (path.empty() || path.back() != '/')
-            path += '/';
-        if (std::find(roots.begin(), roots.end(), path) == roots.end())
-            roots.push_back(path);
-    }
-    std::sort(roots.begin(), roots.end());
-    return roots;
+    return splitLines(getFixedDrives());
 }
 
 int runCompanion(int argc, const char* const* argv)
 {
-    // Signals are taken by sigtimedwait below; every thread started from here inherits the mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1); // the monitor ended on its own
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // Before any thread starts: the threads inherit how stop requests are taken.
+    TCompanionConsole console;
 
     TParsedArgs parsed = parseCompanionArgs(argc, argv, std::cout, std::cerr);
     if (!parsed.options)
@@ -312,29 +264,11 @@ int runCompanion(int argc, const char* const* argv)
             list += (list.empty() ? "" : " ") + root;
         std::cerr << kProgram << ": watching " << list << '\n';
 
-        const pthread_t mainThread = pthread_self();
         std::thread watcher([&] {
             monitor.wait();
-            pthread_kill(mainThread, SIGUSR1);
+            console.wake();
         });
-        const auto deadline =
-            std::chrono::steady_clock::now() +
-            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(options.duration.value_or(0)));
-        for (;;) {
-            int signal = 0;
-            if (options.duration) {
-                const auto left = deadline - std::chrono::steady_clock::now();
-                if (left <= std::chrono::nanoseconds::zero())
-                    break;
-                const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-                const timespec wait{static_cast<std::time_t>(nanos / 1000000000), static_cast<long>(nanos % 1000000000)};
-                signal = sigtimedwait(&signals, nullptr, &wait);
-            } else {
-                signal = sigwaitinfo(&signals, nullptr);
-            }
-            if (signal > 0)
-                break;
-        }
+        console.waitForStop(options.duration);
         monitor.stop();
         watcher.join();
     }

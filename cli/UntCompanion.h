@@ -108,7 +108,7 @@ public:
     void showPaused(bool) override {}
 };
 
-// The roots of the mounted block-device filesystems, each with a final '/', in path order.
+// Every drive root the system helpers list (fixed and removable drives).
 std::vector<std::string> companionDriveRoots();
 
 int runCompanion(int argc, const char* const* argv);

@@ -36,15 +36,6 @@ std::string encodeEvents(const std::array<bool, kEventCount>& events)
 
 } // namespace
 
-std::string entriesToListText(const std::vector<std::string>& entries)
-{
-    std::string text;
-    for (const std::string& entry : entries) {
-        text += entry;
-        text += "\r\n";
-    }
-    return text;
-}
 
 void writeSettings(const std::string& path, const TSettingsData& data)
 {

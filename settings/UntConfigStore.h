@@ -32,9 +32,6 @@ struct TSettingsData {
     friend bool operator==(const TSettingsData&, const TSettingsData&) = default;
 };
 
-// The entries as one text, each followed by CR LF.
-std::string entriesToListText(const std::vector<std::string>& entries);
-
 // Writes the seven keys; throws TIniWriteError when the file cannot be written.
 void writeSettings(const std::string& path, const TSettingsData& data);
 

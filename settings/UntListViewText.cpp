@@ -6,12 +6,10 @@
 
 std::string listCaptionsToText(const QTreeWidget& list)
 {
-    std::string text;
-    for (int i = 0; i < list.topLevelItemCount(); ++i) {
-        text += list.topLevelItem(i)->text(0).toStdString();
-        text += "\r\n";
-    }
-    return text;
+    std::vector<std::string> captions;
+    for (int i = 0; i < list.topLevelItemCount(); ++i)
+        captions.push_back(list.topLevelItem(i)->text(0).toStdString());
+    return entriesToListText(captions);
 }
 
 bool isInListView(std::string_view text, const QTreeWidget& list)

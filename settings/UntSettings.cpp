@@ -5,6 +5,7 @@
 #include "settings/UntConfigPath.h"
 #include "settings/UntListViewText.h"
 #include "settings/UntSettingsImages.h"
+#include "util/UntText.h"
 #include "widgets/UntGlassPanel.h"
 
 #include <QApplication>

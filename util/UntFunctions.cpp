@@ -6,10 +6,10 @@
 
 std::string driveListText(const std::vector<TDriveInfo>& drives)
 {
-    std::string text;
+    std::vector<std::string> roots;
     for (const auto& drive : drives)
-        text += drive.root + "\r\n";
-    return text;
+        roots.push_back(drive.root);
+    return entriesToListText(roots);
 }
 
 std::string extractFileNamePart(std::string_view path, TPathStyle style)

@@ -1,5 +1,7 @@
 #include "util/UntProcess_linux.h"
 
+#include "util/UntOsHandle.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -50,29 +52,28 @@ bool spawnDetached(const std::vector<std::string>& argv)
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0)
         return false;
+    TFdObj readEnd(report[0]);
+    TFdObj writeEnd(report[1]);
     const pid_t child = fork();
-    if (child < 0) {
-        close(report[0]);
-        close(report[1]);
+    if (child < 0)
         return false;
-    }
     if (child == 0) {
         // The middle process ends at once, so the program is adopted by init and never a zombie of ours.
-        close(report[0]);
+        // It leaves by _exit, so no destructor runs here; closing is async-signal-safe.
+        readEnd.close();
         const pid_t grandchild = fork();
         if (grandchild == 0)
-            runGrandchild(args.data(), report[1]);
+            runGrandchild(args.data(), writeEnd.get());
         _exit(grandchild < 0 ? 1 : 0);
     }
-    close(report[1]);
+    writeEnd.close();
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     int error = 0;
     ssize_t got;
-    while ((got = read(report[0], &error, sizeof(error))) < 0 && errno == EINTR) {
+    while ((got = read(readEnd.get(), &error, sizeof(error))) < 0 && errno == EINTR) {
     }
-    close(report[0]);
     const bool middleOk = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return middleOk && got == 0;
 }

@@ -88,3 +88,24 @@ std::string_view extensionPart(std::string_view path, TPathStyle style)
         return {};
     return path.substr(dot);
 }
+
+bool isUnder(std::string_view path, std::string_view folder, TPathStyle style)
+{
+    if (folder.empty() || path.size() < folder.size())
+        return false;
+    const std::string_view head = path.substr(0, folder.size());
+    if (style == TPathStyle::Windows ? !sameText(head, folder) : head != folder)
+        return false;
+    const char separator = pathSeparator(style);
+    return path.size() == folder.size() || folder.back() == separator || path[folder.size()] == separator;
+}
+
+std::string entriesToListText(const std::vector<std::string>& entries)
+{
+    std::string text;
+    for (const std::string& entry : entries) {
+        text += entry;
+        text += "\r\n";
+    }
+    return text;
+}

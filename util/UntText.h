@@ -28,6 +28,8 @@ inline bool isBlank(std::string_view text) { return trimmed(text).empty(); }
 
 // CR LF, a lone CR and a lone LF each end a line; a break at the very end adds no empty line.
 std::vector<std::string> splitLines(std::string_view text);
+// A list text: each entry followed by CR LF, the last one too; empty for no entries.
+std::string entriesToListText(const std::vector<std::string>& entries);
 
 // The pieces between separators, empty pieces included; a separator at the very end adds none.
 std::vector<std::string_view> splitPath(std::string_view path, TPathStyle style);
@@ -38,3 +40,5 @@ std::string_view fileNamePart(std::string_view path, TPathStyle style);
 std::string_view folderPart(std::string_view path, TPathStyle style);
 // From the last '.' to the end, unless a separator (or ':' in Windows style) follows it.
 std::string_view extensionPart(std::string_view path, TPathStyle style);
+// path is folder itself or lies below it; Windows style ignores case the way sameText does.
+bool isUnder(std::string_view path, std::string_view folder, TPathStyle style);

@@ -1,6 +1,9 @@
 // Real folders and child processes for the capture tests.
 #pragma once
 
+#include "tests/util/TestTempFolder.h"
+#include "util/UntOsHandle.h"
+
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,28 +16,9 @@ extern char** environ;
 
 // A folder on a disk filesystem (/var/tmp rather than /tmp, which may be a RAM filesystem),
 // removed with everything in it.
-class TTempFolder {
+class TTempFolder : public TTestTempFolder {
 public:
-    TTempFolder()
-    {
-        std::string pattern = "/var/tmp/fmcapture.XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            path_ = std::filesystem::canonical(pattern).string();
-    }
-    ~TTempFolder()
-    {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    const std::string& path() const { return path_; }
-    bool valid() const { return !path_.empty(); }
-
-private:
-    std::string path_;
+    TTempFolder() : TTestTempFolder("/var/tmp") {}
 };
 
 // Runs script with /bin/sh in folder, in a child process; returns the child's pid (-1 when it
@@ -66,18 +50,18 @@ public:
         int fds[2];
         if (::pipe(fds) != 0)
             return;
+        const TFdObj readEnd(fds[0]);
+        writeEnd_ = TFdObj(fds[1]);
         const std::string command = "cd '" + folder + "' && " + script + " && read line";
         const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-        posix_spawn_file_actions_addclose(&actions, fds[1]);
+        posix_spawn_file_actions_adddup2(&actions, readEnd.get(), 0);
+        posix_spawn_file_actions_addclose(&actions, writeEnd_.get());
         pid_t pid = 0;
         if (::posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ) == 0)
             pid_ = pid;
         posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[0]);
-        writeEnd_ = fds[1];
     }
     ~TWaitingShell() { release(); }
     TWaitingShell(const TWaitingShell&) = delete;
@@ -86,10 +70,7 @@ public:
     // Lets the shell end and waits for it.
     void release()
     {
-        if (writeEnd_ >= 0) {
-            ::close(writeEnd_);
-            writeEnd_ = -1;
-        }
+        writeEnd_.close();
         if (pid_ > 0) {
             int status = 0;
             ::waitpid(pid_, &status, 0);
@@ -99,5 +80,5 @@ public:
 
 private:
     int pid_ = -1;
-    int writeEnd_ = -1;
+    TFdObj writeEnd_;
 };

@@ -1,50 +1,14 @@
-// Helpers for the shell-notification tests: a sink that records what the worker delivers,
-// a temporary folder on C:, and an owned item-ID list.
+// Helpers for the shell-notification tests: a test for a delivered item, a temporary folder
+// on C:, and an owned item-ID list. The sink that records deliveries is TCollectingSink.
 #pragma once
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include "pipeline/UntDeliverySink.h"
 #include "pipeline/UntItemObj.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
-
-class TRecordingSink final : public TDeliverySink {
-public:
-    void batchStart(int) override {}
-    void treeStep(const TItemObj&) override {}
-    void listStep(const TItemObj& item) override
-    {
-        std::lock_guard lock(mutex_);
-        items_.push_back(item);
-        changed_.notify_all();
-    }
-    void progress(int) override {}
-    void batchEnd(bool) override {}
-
-    // Waits until pred holds for the recorded items; the deadline only guards against a hang.
-    bool waitFor(const std::function<bool(const std::vector<TItemObj>&)>& pred)
-    {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(30), [&] { return pred(items_); });
-    }
-    std::vector<TItemObj> items()
-    {
-        std::lock_guard lock(mutex_);
-        return items_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<TItemObj> items_;
-};
 
 inline bool hasItem(const std::vector<TItemObj>& items, const std::string& item1, const std::string& item2, int eventNum)
 {

@@ -5,6 +5,7 @@
 #include "pipeline/UntSyncInvoker.h"
 #include "util/UntWide.h"
 
+#include "test_monitor_support.h"
 #include "test_shellnotify_support_win.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +93,7 @@ protected:
     }
 
     TDirectInvoker invoker_;
-    TRecordingSink sink_;
+    TCollectingSink sink_;
     std::unique_ptr<TItemsStack> queue_;
     std::unique_ptr<TCaptureBackend> backend_;
     std::thread monitor_;
@@ -108,16 +109,16 @@ TEST_F(ShellMonitorTest, ShellNotificationsForCreateRenameAndAssociationAreQueue
     const std::wstring created = folder.path() + L"\\created.txt";
     ASSERT_TRUE(createEmptyFile(created));
     SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW | SHCNF_FLUSH, created.c_str(), nullptr);
-    EXPECT_TRUE(sink_.waitFor([&](const auto& items) { return hasItem(items, toUtf8(created), "", evCreate); }));
+    EXPECT_TRUE(sink_.waitUntil([&](const auto& items) { return hasItem(items, toUtf8(created), "", evCreate); }));
 
     const std::wstring renamed = folder.path() + L"\\renamed.txt";
     ASSERT_TRUE(MoveFileW(created.c_str(), renamed.c_str()));
     SHChangeNotify(SHCNE_RENAMEITEM, SHCNF_PATHW | SHCNF_FLUSH, created.c_str(), renamed.c_str());
-    EXPECT_TRUE(sink_.waitFor(
+    EXPECT_TRUE(sink_.waitUntil(
         [&](const auto& items) { return hasItem(items, toUtf8(created), toUtf8(renamed), evRenameFile); }));
 
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST | SHCNF_FLUSH, nullptr, nullptr);
-    EXPECT_TRUE(sink_.waitFor([&](const auto& items) { return hasItem(items, "", "", evAssociation); }));
+    EXPECT_TRUE(sink_.waitUntil([&](const auto& items) { return hasItem(items, "", "", evAssociation); }));
 
     EXPECT_EQ(backend_->counters().lost(), 0u);
 }
@@ -163,7 +164,7 @@ TEST_F(ShellMonitorTest, WindowDecodesPairsIdentifiersAndLongPaths)
     notify(kNotifyMessage, marker.get(), nullptr, SHCNE_UPDATEDIR);
 
     const std::string markerPath = toUtf8(folder.path());
-    ASSERT_TRUE(sink_.waitFor([&](const auto& items) { return hasItem(items, markerPath, "", evUpdateDir); }));
+    ASSERT_TRUE(sink_.waitUntil([&](const auto& items) { return hasItem(items, markerPath, "", evUpdateDir); }));
     const auto items = sink_.items();
     ASSERT_EQ(items.size(), 5u);
     EXPECT_TRUE(hasItem({items[0]}, toUtf8(oldPath), toUtf8(newPath), evRenameFile));
@@ -197,7 +198,7 @@ TEST_F(ShellMonitorTest, ItemsWithoutAFileSystemPathAreQueuedAndCountedOnlyForPa
 
     notify(kNotifyMessage, virtualItem.get(), nullptr, SHCNE_UPDATEIMAGE); // never a path: not counted
     notify(kNotifyMessage, virtualItem.get(), nullptr, SHCNE_UPDATEDIR);   // should be one: counted
-    ASSERT_TRUE(sink_.waitFor([](const auto& items) { return items.size() >= 2; }));
+    ASSERT_TRUE(sink_.waitUntil([](const auto& items) { return items.size() >= 2; }));
     const auto items = sink_.items();
     ASSERT_EQ(items.size(), 2u);
     EXPECT_TRUE(hasItem({items[0]}, "", "", evUpdateImage));
@@ -232,7 +233,7 @@ TEST_F(ShellMonitorTest, StopEndsTheLoopAndDeregisters)
     const std::wstring before = folder.path() + L"\\before.txt";
     ASSERT_TRUE(createEmptyFile(before));
     SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW | SHCNF_FLUSH, before.c_str(), nullptr);
-    ASSERT_TRUE(sink_.waitFor([&](const auto& items) { return hasItem(items, toUtf8(before), "", evCreate); }));
+    ASSERT_TRUE(sink_.waitUntil([&](const auto& items) { return hasItem(items, toUtf8(before), "", evCreate); }));
 
     stopMonitor();
     EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, kHiddenWindowClass, nullptr), nullptr);
@@ -289,7 +290,8 @@ TEST(BackendChoice, WindowsOffersOnlyShellNotifications)
     for (auto kind : {TBackendKind::Auto, TBackendKind::ShellNotify}) {
         auto choice = chooseBackend(kind);
         ASSERT_TRUE(choice.backend);
-        EXPECT_EQ(choice.reason, "shell change notifications");
+        EXPECT_EQ(choice.reason, kind == TBackendKind::Auto ? "shell change notifications: the one backend on Windows"
+                                                            : "shell change notifications: asked for");
         EXPECT_EQ(choice.backend->name(), "shell change notifications");
     }
     auto fan = chooseBackend(TBackendKind::Fanotify);

@@ -1,17 +1,19 @@
 // The companion's lines, arguments and configuration, without capturing anything.
 #include "cli/UntCompanion.h"
+#include "cli/UntCompanionConsole.h"
 #include "pipeline/UntExportReport.h"
 #include "settings/UntConfigStore.h"
+#include "tests/util/TestTempFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
-
-#include <stdlib.h>
 
 namespace {
 
@@ -20,16 +22,23 @@ std::chrono::system_clock::time_point at(long long millis)
     return std::chrono::system_clock::time_point(std::chrono::milliseconds(millis));
 }
 
+// The text with each '/' turned into this platform's path separator.
+std::string n(std::string text)
+{
+    std::replace(text.begin(), text.end(), '/', pathSeparator(kNativePathStyle));
+    return text;
+}
+
 TEST(CompanionText, RowsFollowTheListColumns)
 {
-    EXPECT_EQ(formatTextRow(TItemObj("/home/u/a.txt", "", evCreate)), "a.txt\t-\tCreate\t/home/u/\t");
-    EXPECT_EQ(formatTextRow(TItemObj("/home/u/a.txt", "/home/v/b.txt", evRenameFile)),
-              "a.txt\tb.txt\tRename File\t/home/u/\t");
+    EXPECT_EQ(formatTextRow(TItemObj(n("/home/u/a.txt"), "", evCreate)), n("a.txt\t-\tCreate\t/home/u/\t"));
+    EXPECT_EQ(formatTextRow(TItemObj(n("/home/u/a.txt"), n("/home/v/b.txt"), evRenameFile)),
+              n("a.txt\tb.txt\tRename File\t/home/u/\t"));
     // A root has no file name: From is the path itself.
-    EXPECT_EQ(formatTextRow(TItemObj("/", "", evUpdateDir)), "/\t-\tUpdate Directory\t/\t");
+    EXPECT_EQ(formatTextRow(TItemObj(n("/"), "", evUpdateDir)), n("/\t-\tUpdate Directory\t/\t"));
     // An empty first path.
     EXPECT_EQ(formatTextRow(TItemObj("", "", evDriveAdd)), "-\t-\tAdding Drive\t\t");
-    EXPECT_EQ(formatTextRow(TItemObj("/x", "  ", 42)), "x\t-\tUnknown\t/\t");
+    EXPECT_EQ(formatTextRow(TItemObj(n("/x"), "  ", 42)), n("x\t-\tUnknown\t/\t"));
 }
 
 TEST(CompanionJson, OneObjectPerEventWithOriginOnlyWhenKnown)
@@ -58,49 +67,46 @@ TEST(CompanionJson, TimesAreUtcWithMilliseconds)
 TEST(CompanionSink, ReportsOnlyEventsOfTheRootsAndFlushesPerBatch)
 {
     std::ostringstream out;
-    TCompanionSink sink(out, TOutputFormat::Text, {"/w/root"});
+    TCompanionSink sink(out, TOutputFormat::Text, {n("/w/root")});
     sink.batchStart(4);
-    sink.listStep(TItemObj("/w/root/a", "", evCreate));
-    sink.listStep(TItemObj("/w/rootless/b", "", evCreate));
-    sink.listStep(TItemObj("/elsewhere/c", "/w/root/c", evRenameFile));
-    sink.listStep(TItemObj("/w/root", "", evAttributes));
+    sink.listStep(TItemObj(n("/w/root/a"), "", evCreate));
+    sink.listStep(TItemObj(n("/w/rootless/b"), "", evCreate));
+    sink.listStep(TItemObj(n("/elsewhere/c"), n("/w/root/c"), evRenameFile));
+    sink.listStep(TItemObj(n("/w/root"), "", evAttributes));
     sink.batchEnd(false);
-    EXPECT_EQ(out.str(), "a\t-\tCreate\t/w/root/\t\n"
-                         "c\tc\tRename File\t/elsewhere/\t\n"
-                         "root\t-\tAttributes\t/w/\t\n");
+    EXPECT_EQ(out.str(), n("a\t-\tCreate\t/w/root/\t\n"
+                           "c\tc\tRename File\t/elsewhere/\t\n"
+                           "root\t-\tAttributes\t/w/\t\n"));
 }
 
 TEST(CompanionReport, TheViewsKeepTheReportedEventsAsTheWindowWould)
 {
     std::ostringstream out;
     TCompanionViews views;
-    TCompanionSink sink(out, TOutputFormat::Text, {"/w/root"}, &views);
+    TCompanionSink sink(out, TOutputFormat::Text, {n("/w/root")}, &views);
     sink.batchStart(3);
-    for (const TItemObj& item : {TItemObj("/w/root/d/a.txt", "", evCreate), TItemObj("/w/other/b.txt", "", evCreate),
-                                 TItemObj("/w/root/d/a.txt", "", evDelete)}) {
+    for (const TItemObj& item : {TItemObj(n("/w/root/d/a.txt"), "", evCreate), TItemObj(n("/w/other/b.txt"), "", evCreate),
+                                 TItemObj(n("/w/root/d/a.txt"), "", evDelete)}) {
         sink.treeStep(item);
         sink.listStep(item);
     }
     sink.batchEnd(false);
-    // "/", "w", "root", "d" and "a.txt", marked deleted; nothing of "/w/other".
-    EXPECT_EQ(views.tree.nodeCount(), 5u);
+    // "w", "root", "d" and "a.txt", marked deleted, below "/" where paths start with it; nothing of "/w/other".
+    EXPECT_EQ(views.tree.nodeCount(), kNativePathStyle == TPathStyle::Posix ? 5u : 4u);
     ASSERT_EQ(views.list.rowCount(), 2u);
     EXPECT_EQ(views.list.getAction(1), "Delete");
 
-    char pattern[] = "/tmp/fmreport.XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string folder = pattern;
-    const std::string target = folder + "/report.txt";
+    TTestTempFolder folder;
+    const std::string target = folder.path("report.txt");
     ASSERT_TRUE(writeCompanionReport(target, views, "CAPTION"));
-    std::ifstream file(target, std::ios::binary);
+    std::ifstream file(nativePath(target), std::ios::binary);
     const std::string written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const auto expected = buildReportText(takeReportSnapshot(views.tree, views.list, "CAPTION"), existingFileDigest);
     ASSERT_TRUE(expected);
     EXPECT_EQ(written, *expected);
     EXPECT_EQ(written.rfind("Generated by CAPTION\r\n", 0), 0u);
     // A regular file where a folder should be.
-    EXPECT_FALSE(writeCompanionReport(target + "/inside.txt", views, "CAPTION"));
-    std::filesystem::remove_all(folder);
+    EXPECT_FALSE(writeCompanionReport(folder.path("report.txt/inside.txt"), views, "CAPTION"));
 }
 
 struct TArgs {
@@ -129,20 +135,30 @@ TEST(CompanionArgs, DefaultsAndEveryOption)
     EXPECT_FALSE(parsed.options->configNamed);
     EXPECT_TRUE(parsed.options->reportPath.empty());
 
-    TArgs all({"--root", "/", "--root", "/usr/../usr", "--format", "json", "--duration", "2.5", "--backend", "fanotify",
-                "--report", "/tmp/fm-report.txt"});
+    TTestTempFolder folder;
+    std::filesystem::create_directories(folder.root() / "sub");
+    // The backend this platform can be forced to.
+    const TBackendName forced = companionBackends().back();
+    TArgs all({"--root", folder.path(""), "--root", folder.path("sub") + "/../sub", "--format", "json", "--duration",
+               "2.5", "--backend", forced.name, "--report", folder.path("report.txt")});
     parsed = all.parse();
     ASSERT_TRUE(parsed.options) << all.err.str();
-    EXPECT_EQ(parsed.options->roots, (std::vector<std::string>{"/", "/usr"}));
+    const auto canonical = [&](const std::string& name) {
+        return utf8Path(std::filesystem::canonical(nativePath(folder.path(name))));
+    };
+    EXPECT_EQ(parsed.options->roots, (std::vector<std::string>{canonical(""), canonical("sub")}));
     EXPECT_EQ(parsed.options->format, TOutputFormat::Json);
     EXPECT_DOUBLE_EQ(parsed.options->duration.value_or(0), 2.5);
-    EXPECT_EQ(parsed.options->backend, TBackendKind::Fanotify);
-    EXPECT_EQ(parsed.options->reportPath, "/tmp/fm-report.txt");
+    EXPECT_EQ(parsed.options->backend, forced.kind);
+    EXPECT_EQ(parsed.options->reportPath, folder.path("report.txt"));
 }
 
 TEST(CompanionArgs, BadArgumentsAreNamed)
 {
+    TTestTempFolder folder;
+    writeBytes(folder.path("file"), "x");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--root", folder.path("file")}, "--root"},
         {{"--format", "xml"}, "--format"},
         {{"--duration", "0"}, "--duration"},
         {{"--duration", "soon"}, "--duration"},
@@ -186,9 +202,8 @@ TEST(CompanionConfig, WithoutAFileEveryKindIsWatchedAndNothingFiltered)
 
 TEST(CompanionConfig, KindsAndFiltersComeFromTheStoredSettings)
 {
-    char pattern[] = "/tmp/fmconfig.XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string path = std::string(pattern) + "/config.ini";
+    TTestTempFolder folder;
+    const std::string path = folder.path("config.ini");
     TSettingsData stored;
     stored.events[evCreate] = false;
     stored.events[evUpdateFile] = false;
@@ -200,7 +215,6 @@ TEST(CompanionConfig, KindsAndFiltersComeFromTheStoredSettings)
     options.configNamed = true;
     options.configPath = path;
     const TCompanionConfig config = loadCompanionConfig(options, "/nonexistent/config.ini");
-    std::filesystem::remove_all(pattern);
     EXPECT_FALSE(config.kinds[evCreate]);
     EXPECT_FALSE(config.kinds[evUpdateFile]);
     EXPECT_TRUE(config.kinds[evDelete]);
@@ -223,12 +237,12 @@ TEST(CompanionSettings, EveryGivenRootIsWatchedWithTheConfiguredKinds)
     EXPECT_FALSE(settings.autoClean());
 }
 
-TEST(CompanionDrives, RootsEndWithASeparatorInPathOrder)
+TEST(CompanionDrives, EveryDriveOnceEndingWithASeparator)
 {
     const auto roots = companionDriveRoots();
     for (const auto& root : roots)
-        EXPECT_EQ(root.back(), '/') << root;
-    EXPECT_TRUE(std::is_sorted(roots.begin(), roots.end()));
+        EXPECT_EQ(root.back(), pathSeparator(kNativePathStyle)) << root;
+    EXPECT_EQ(std::set<std::string>(roots.begin(), roots.end()).size(), roots.size());
 }
 
 } // namespace

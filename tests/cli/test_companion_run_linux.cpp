@@ -6,6 +6,7 @@
 #include "pipeline/UntMakerLinks.h"
 #include "util/UntFunctions.h"
 #include "tests/capture/test_capture_support_linux.h"
+#include "util/UntOsHandle.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -30,6 +31,8 @@ public:
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return;
+        errFd_ = TFdObj(fds[0]);
+        const TFdObj writeEnd(fds[1]);
         std::vector<const char*> argv = {FM_COMPANION_PATH};
         for (const auto& arg : args)
             argv.push_back(arg.c_str());
@@ -37,13 +40,11 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+        posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 2);
         pid_t pid = 0;
         if (::posix_spawn(&pid, FM_COMPANION_PATH, &actions, nullptr, const_cast<char* const*>(argv.data()), environ) == 0)
             pid_ = pid;
         posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        errFd_ = fds[0];
     }
     ~TCompanionProcess()
     {
@@ -51,8 +52,6 @@ public:
             ::kill(pid_, SIGKILL);
             exitStatus();
         }
-        if (errFd_ >= 0)
-            ::close(errFd_);
     }
     TCompanionProcess(const TCompanionProcess&) = delete;
     TCompanionProcess& operator=(const TCompanionProcess&) = delete;
@@ -74,11 +73,11 @@ public:
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 return false;
-            pollfd fd{errFd_, POLLIN, 0};
+            pollfd fd{errFd_.get(), POLLIN, 0};
             if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
                 return false;
             char buffer[4096];
-            const ssize_t length = ::read(errFd_, buffer, sizeof buffer);
+            const ssize_t length = ::read(errFd_.get(), buffer, sizeof buffer);
             if (length <= 0)
                 return false;
             pending_.append(buffer, static_cast<std::size_t>(length));
@@ -99,7 +98,7 @@ public:
 
 private:
     int pid_ = -1;
-    int errFd_ = -1;
+    TFdObj errFd_;
     int status_ = -1;
     std::string pending_;
     std::string errors_;
@@ -120,7 +119,6 @@ protected:
     TTempFolder output; // where the program writes, outside the watched folder
     void SetUp() override
     {
-        ASSERT_TRUE(work.valid() && output.valid());
         const TBackendChoice choice = chooseBackend(TBackendKind::Fanotify);
         if (!choice.backend)
             GTEST_SKIP() << choice.reason;

@@ -2,6 +2,8 @@
 // that work with the UTF-8 paths the core takes.
 #pragma once
 
+#include "util/UntFsPath.h"
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -16,17 +18,6 @@
 #include <unistd.h>
 #define FM_TEST_PID getpid()
 #endif
-
-inline std::string utf8Path(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-inline std::filesystem::path nativePath(const std::string& utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 inline void writeBytes(const std::string& path, const std::string& bytes)
 {
@@ -57,13 +48,15 @@ inline bool runningAsRoot()
 
 class TTestTempFolder {
 public:
-    TTestTempFolder()
+    // Below base; the path is canonical, as the system reports it in events. Throws when the
+    // folder cannot be made.
+    explicit TTestTempFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path())
     {
         static std::atomic<unsigned> counter{0};
-        root_ = std::filesystem::temp_directory_path() /
-                ("fm-test-" + std::to_string(FM_TEST_PID) + "-" + std::to_string(counter.fetch_add(1)));
+        root_ = base / ("fm-test-" + std::to_string(FM_TEST_PID) + "-" + std::to_string(counter.fetch_add(1)));
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_);
+        root_ = std::filesystem::canonical(root_);
     }
     TTestTempFolder(const TTestTempFolder&) = delete;
     TTestTempFolder& operator=(const TTestTempFolder&) = delete;
@@ -80,6 +73,8 @@ public:
     }
 
     const std::filesystem::path& root() const { return root_; }
+    // The UTF-8 path of the folder itself, without a final separator.
+    std::string path() const { return utf8Path(root_); }
     // The UTF-8 path of a name inside the folder.
     std::string path(const std::string& name) const { return utf8Path(root_ / nativePath(name)); }
     std::string folder() const { return utf8Path(root_) + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)); }

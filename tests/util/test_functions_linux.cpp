@@ -1,5 +1,6 @@
 #include "util/UntFunctions.h"
 #include "util/UntProcess_linux.h"
+#include "tests/util/TestTempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -69,8 +70,8 @@ bool waitForFile(const fs::path& path)
 
 TEST(SpawnDetached, PassesTheArgumentUntouchedAndLeavesNoChild)
 {
-    const fs::path folder = fs::temp_directory_path() / ("fm-spawn-" + std::to_string(getpid()));
-    fs::create_directories(folder);
+    const TTestTempFolder temp;
+    const fs::path& folder = temp.root();
     // Characters a shell would act on must reach the program as they are.
     const fs::path target = folder / "a b;$(echo x)'\"&.txt";
     ASSERT_TRUE(spawnDetached({"touch", target.string()}));
@@ -87,5 +88,4 @@ TEST(SpawnDetached, PassesTheArgumentUntouchedAndLeavesNoChild)
     errno = 0;
     EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
-    fs::remove_all(folder);
 }

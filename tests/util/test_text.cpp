@@ -54,3 +54,33 @@ TEST(TextPaths, FileFolderAndExtensionFollowTheStyle)
     EXPECT_EQ(extensionPart("/a/b.c:d", TPathStyle::Posix), ".c:d");
     EXPECT_EQ(extensionPart("", TPathStyle::Posix), "");
 }
+
+TEST(TextPaths, UnderAFolderMeansTheFolderOrBelowAWholeName)
+{
+    constexpr auto posix = TPathStyle::Posix;
+    EXPECT_TRUE(isUnder("/x/y", "/x", posix));
+    EXPECT_TRUE(isUnder("/x", "/x", posix));
+    EXPECT_TRUE(isUnder("/x/y", "/x/", posix));
+    EXPECT_TRUE(isUnder("/anything", "/", posix));
+    EXPECT_FALSE(isUnder("/xy", "/x", posix));
+    EXPECT_FALSE(isUnder("/", "/x", posix));
+    EXPECT_FALSE(isUnder("/x", "", posix));
+    EXPECT_FALSE(isUnder("/X/y", "/x", posix));
+    EXPECT_FALSE(isUnder("/x\\y", "/x", posix));
+
+    constexpr auto windows = TPathStyle::Windows;
+    EXPECT_TRUE(isUnder("C:\\Docs\\a.txt", "c:\\docs", windows));
+    EXPECT_TRUE(isUnder("C:\\Docs\\a.txt", "C:\\", windows));
+    EXPECT_FALSE(isUnder("C:\\Docsy\\a.txt", "C:\\Docs", windows));
+    EXPECT_FALSE(isUnder("C:/Docs/a.txt", "C:\\Docs", windows));
+    // Only a-z fold, as everywhere else.
+    EXPECT_FALSE(isUnder("C:\\\xC3\x89t\xC3\xA9\\a", "C:\\\xC3\xA9t\xC3\xA9", windows));
+}
+
+TEST(TextLines, AListTextEndsEveryEntryWithCrLfAndSplitsBack)
+{
+    EXPECT_EQ(entriesToListText({}), "");
+    const std::vector<std::string> entries = {".txt", "", "C:\\A b\\", "\xC3\xA9t\xC3\xA9"};
+    EXPECT_EQ(entriesToListText(entries), ".txt\r\n\r\nC:\\A b\\\r\n\xC3\xA9t\xC3\xA9\r\n");
+    EXPECT_EQ(splitLines(entriesToListText(entries)), entries);
+}
