@@ -82,6 +82,16 @@ void drawCrossSign(QPainter& p, const QColor& fill)
     drawCrossGlyph(p, QPointF(8, 8), 2.6, stroke(Qt::white, 2.2));
 }
 
+// A page or a disk: an outlined rectangle with its top right corner cut off.
+void drawCutCorner(QPainter& p, const QRectF& frame, const QColor& fill)
+{
+    const qreal cut = 2.5;
+    p.setPen(outline());
+    p.setBrush(fill);
+    p.drawPolygon(QPolygonF({frame.topLeft(), frame.topRight() - QPointF(cut, 0),
+                             frame.topRight() + QPointF(0, cut), frame.bottomRight(), frame.bottomLeft()}));
+}
+
 void drawTree(QPainter& p)
 {
     p.setPen(outline());
@@ -150,16 +160,7 @@ void drawFolders(QPainter& p)
 
 void drawDocument(QPainter& p)
 {
-    p.setPen(outline());
-    p.setBrush(kPaper);
-    QPainterPath page;
-    page.moveTo(3.5, 1.5);
-    page.lineTo(10, 1.5);
-    page.lineTo(12.5, 4);
-    page.lineTo(12.5, 14.5);
-    page.lineTo(3.5, 14.5);
-    page.closeSubpath();
-    p.drawPath(page);
+    drawCutCorner(p, QRectF(3.5, 1.5, 9, 13), kPaper);
     p.setPen(QPen(kGrey, 1));
     for (qreal y = 6.5; y < 13; y += 2)
         p.drawLine(QPointF(5.5, y), QPointF(10.5, y));
@@ -215,16 +216,7 @@ void drawStop(QPainter& p)
 
 void drawFloppy(QPainter& p)
 {
-    p.setPen(outline());
-    p.setBrush(kBlue);
-    QPainterPath disk;
-    disk.moveTo(1.5, 1.5);
-    disk.lineTo(12, 1.5);
-    disk.lineTo(14.5, 4);
-    disk.lineTo(14.5, 14.5);
-    disk.lineTo(1.5, 14.5);
-    disk.closeSubpath();
-    p.drawPath(disk);
+    drawCutCorner(p, QRectF(1.5, 1.5, 13, 13), kBlue);
     p.setBrush(kPaper);
     p.drawRect(QRectF(4.5, 1.5, 6, 4.5));
     p.drawRect(QRectF(3.5, 9, 9, 5.5));
