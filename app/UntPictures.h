@@ -1,9 +1,9 @@
-// The window's own pictures (Img16): one flat, outlined 16 x 16 set drawn here, so they look alike
-// on every desktop and theme.
+// The main window's picture list (Img16): its indexes over the program's one picture set.
 #pragma once
 
+#include "widgets/UntPictures.h"
+
 #include <QIcon>
-#include <QPixmap>
 
 enum TPicture {
     picTree = 0,
@@ -26,7 +26,3 @@ inline constexpr int kPictureCount = 15;
 
 // One picture at 16 x 16 and 32 x 32 (for scaled screens); an out-of-range index gives a null icon.
 QIcon img16(int index);
-// The program's own icon (window, notification area, About box).
-QIcon programIcon();
-// The help button's picture with its drop-down arrow beside it.
-QIcon helpMenuIcon();

@@ -1,4 +1,4 @@
-// The settings window's own small pictures (16 x 16), drawn once.
+// The settings window's picture list: its indexes over the program's one picture set.
 #pragma once
 
 #include <QIcon>
