@@ -1,6 +1,7 @@
 #include "capture/UntFanotifyBackend_linux.h"
 
 #include "capture/UntFanotifyRecords_linux.h"
+#include "capture/UntInotifyBackend_linux.h"
 
 #include "pipeline/UntItemsStackThread.h"
 #include "util/UntOsHandle.h"
@@ -87,7 +88,8 @@ constexpr std::uint64_t markMask(const TEventKinds& kinds)
 
 class TFanotifyBackend final : public TCaptureBackend {
 public:
-    TFanotifyBackend(TFdObj group, TFdObj stopFd) : group_(std::move(group)), stopFd_(std::move(stopFd))
+    TFanotifyBackend(TFdObj group, TFdObj stopFd, bool inotifyFallback)
+        : group_(std::move(group)), stopFd_(std::move(stopFd)), inotifyFallback_(inotifyFallback)
     {
         kinds_.fill(false);
     }
@@ -112,12 +114,22 @@ public:
         result.overflows = overflows_.load();
         result.refusedWatches = refusedWatches_.load();
         result.unresolvedPaths = unresolvedPaths_.load();
+        if (fallback_) {
+            const TCaptureCounters more = fallback_->counters();
+            result.overflows += more.overflows;
+            result.refusedWatches += more.refusedWatches;
+            result.unresolvedPaths += more.unresolvedPaths;
+        }
         return result;
     }
     std::vector<std::string> warnings() const override
     {
         std::lock_guard lock(warningsMutex_);
-        return warnings_;
+        std::vector<std::string> result = warnings_;
+        if (fallback_)
+            for (std::string& more : fallback_->warnings())
+                result.push_back(std::move(more));
+        return result;
     }
 
 private:
@@ -133,6 +145,7 @@ private:
         std::lock_guard lock(warningsMutex_);
         warnings_.push_back(text);
     }
+    bool watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why);
     void drain();
     void decode(const TParsedEvent& event, TBatch& batch);
     std::optional<std::string> folderPath(const TFidRecord& record);
@@ -144,6 +157,9 @@ private:
 
     TFdObj group_;
     TFdObj stopFd_;
+    const bool inotifyFallback_;
+    // Roots on filesystems that refuse a mark, watched folder by folder in the same loop.
+    std::unique_ptr<TInotifySource> fallback_;
     TItemsStack* queue_ = nullptr;
     const int selfPid_ = static_cast<int>(::getpid());
 
@@ -186,7 +202,9 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
             std::string why = errorText(error);
             if (error == EXDEV || error == ENODEV || error == EOPNOTSUPP)
                 why += " (this filesystem cannot be marked as a whole)";
-            refuse("fanotify refused a mark on " + root + ": " + why + "; the inotify fallback is not available yet");
+            if (inotifyFallback_)
+                return watchWithInotify(root, kinds, "fanotify refused a mark on " + root + ": " + why);
+            refuse("fanotify refused a mark on " + root + ": " + why);
             return false;
         }
         // More kinds than before: the filesystems marked earlier watch them too.
@@ -206,14 +224,32 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
     return true;
 }
 
+bool TFanotifyBackend::watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why)
+{
+    if (!fallback_) {
+        std::string whyNot;
+        fallback_ = openInotifyBackend(whyNot);
+        if (!fallback_) {
+            refuse(why + "; " + whyNot);
+            return false;
+        }
+        fallback_->open(*queue_);
+    }
+    if (!fallback_->addWatch(root, kinds))
+        return false; // counted and explained by the fallback
+    std::lock_guard lock(warningsMutex_);
+    warnings_.push_back(why + "; using recursive inotify for it");
+    return true;
+}
+
 void TFanotifyBackend::run()
 {
     if (!queue_)
         throw std::logic_error("fanotify backend run before open");
-    pollfd fds[2] = {{group_.get(), POLLIN, 0}, {stopFd_.get(), POLLIN, 0}};
+    pollfd fds[3] = {{group_.get(), POLLIN, 0}, {stopFd_.get(), POLLIN, 0}, {fallback_ ? fallback_->pollFd() : -1, POLLIN, 0}};
     // The stop handle is never read, so a stop before run() ends it at once as well.
     for (;;) {
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds, fallback_ ? 3 : 2, fallback_ ? fallback_->pollTimeout() : -1) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the fanotify group");
@@ -221,12 +257,19 @@ void TFanotifyBackend::run()
         if (fds[1].revents) {
             // What the kernel queued before the stop belongs to the recording.
             drain();
+            if (fallback_)
+                fallback_->finish();
             return;
         }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the fanotify group failed");
         if (fds[0].revents & POLLIN)
             drain();
+        if (fallback_) {
+            if (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL))
+                throw std::runtime_error("the inotify instance failed");
+            fallback_->serve(fds[2].revents & POLLIN);
+        }
     }
 }
 
@@ -410,7 +453,7 @@ void TFanotifyBackend::emit(TBatch& batch, int pid, int eventNum, std::string it
 
 } // namespace
 
-std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
+std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot, bool inotifyFallback)
 {
     const unsigned flags = FAN_CLASS_NOTIF | FAN_REPORT_DFID_NAME_TARGET | FAN_UNLIMITED_QUEUE | FAN_CLOEXEC |
                            FAN_NONBLOCK;
@@ -431,5 +474,5 @@ std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
         whyNot = "fanotify: no stop handle: " + errorText(errno);
         return nullptr;
     }
-    return std::make_unique<TFanotifyBackend>(std::move(group), std::move(stopFd));
+    return std::make_unique<TFanotifyBackend>(std::move(group), std::move(stopFd), inotifyFallback);
 }

@@ -71,7 +71,7 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     auto* durationOption =
         app.add_option("--duration", duration, "Stop after this many seconds; default: on SIGINT or SIGTERM")
             ->check(CLI::PositiveNumber);
-    app.add_option("--backend", backend, "Capture backend: auto or fanotify")->check(CLI::IsMember({"auto", "fanotify"}));
+    app.add_option("--backend", backend, "Capture backend: auto, fanotify or inotify")->check(CLI::IsMember({"auto", "fanotify", "inotify"}));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -93,7 +93,9 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     options.format = format == "json" ? TOutputFormat::Json : TOutputFormat::Text;
     if (durationOption->count() > 0)
         options.duration = duration;
-    options.backend = backend == "fanotify" ? TBackendKind::Fanotify : TBackendKind::Auto;
+    options.backend = backend == "fanotify" ? TBackendKind::Fanotify
+                      : backend == "inotify"  ? TBackendKind::Inotify
+                                              : TBackendKind::Auto;
     return {options, 0};
 }
 
