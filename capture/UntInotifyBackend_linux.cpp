@@ -294,16 +294,16 @@ void TInotifyBackend::decode(const inotify_event& event, std::vector<TItemObj>& 
         }
         return;
     }
+    // Any other event settles the rename halves before it, so the order stays as it happened and
+    // a folder moved out has lost its watches before its later events are looked at.
+    if (!(mask & (IN_MOVED_FROM | IN_MOVED_TO)))
+        settleMoves(items, true);
     auto folderIt = paths_.find(event.wd);
     if (folderIt == paths_.end())
         return;
     const std::string name = event.len ? std::string(event.name) : std::string();
     const std::string path = joinPath(folderIt->second, name);
     const bool folder = mask & IN_ISDIR;
-
-    // Any other event settles the rename halves before it, so the order stays as it happened.
-    if (!(mask & (IN_MOVED_FROM | IN_MOVED_TO)))
-        settleMoves(items, true);
 
     if (mask & IN_MOVED_FROM) {
         moves_.push_back({event.cookie, path, folder, TClock::now()});
