@@ -2,6 +2,7 @@
 
 #include "capture/UntFanotifyRecords_linux.h"
 #include "capture/UntInotifyBackend_linux.h"
+#include "capture/UntMountWatcher_linux.h"
 
 #include "pipeline/UntItemsStackThread.h"
 #include "util/UntOsHandle.h"
@@ -14,6 +15,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -38,7 +40,9 @@ std::string fsidBytes(const struct statfs& info)
 }
 
 struct TFileSystem {
-    TFdObj mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
+    // A folder of the filesystem, opened only while needed: a descriptor kept open would make
+    // its unmount fail.
+    std::string path;
     // A root is the top of this filesystem, so every event of it belongs to the recording. With
     // only folders below the top watched, a folder that cannot be named any more is taken to lie
     // outside them: the folders inside are learnt as they are created or seen.
@@ -96,11 +100,20 @@ public:
     ~TFanotifyBackend() override
     {
         for (auto& [key, fs] : fileSystems_)
-            ::fanotify_mark(group_.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, mask_, fs.mountFd.get(), nullptr);
+            ::fanotify_mark(group_.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, mask_, AT_FDCWD, fs.path.c_str());
     }
 
     std::string name() const override { return "fanotify"; }
-    void open(TItemsStack& queue) override { queue_ = &queue; }
+    void open(TItemsStack& queue) override
+    {
+        queue_ = &queue;
+        mounts_ = std::make_unique<TMountWatcher>();
+        if (!mounts_->valid()) {
+            std::lock_guard lock(warningsMutex_);
+            warnings_.push_back(mounts_->error());
+            mounts_.reset();
+        }
+    }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
     void stop() override
@@ -147,6 +160,8 @@ private:
     }
     bool watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why);
     void drain();
+    void serveMounts(bool changed);
+    void releaseRoot(const std::string& root);
     void decode(const TParsedEvent& event, TBatch& batch);
     std::optional<std::string> folderPath(const TFidRecord& record);
     std::optional<std::string> entryPath(const std::optional<TFidRecord>& record);
@@ -160,6 +175,8 @@ private:
     const bool inotifyFallback_;
     // Roots on filesystems that refuse a mark, watched folder by folder in the same loop.
     std::unique_ptr<TInotifySource> fallback_;
+    std::unique_ptr<TMountWatcher> mounts_;
+    bool followDrives_ = false; // the roots are the drives: a drive mounted later is watched too
     TItemsStack* queue_ = nullptr;
     const int selfPid_ = static_cast<int>(::getpid());
 
@@ -210,7 +227,7 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
         // More kinds than before: the filesystems marked earlier watch them too.
         for (auto& [otherKey, fs] : fileSystems_)
             if (otherKey != key)
-                ::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, fs.mountFd.get(), nullptr);
+                ::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, AT_FDCWD, fs.path.c_str());
     }
     mask_ = mask;
     // The root keeps its name even when it is deleted before its last events are read.
@@ -218,7 +235,7 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
         folders_.pin(*rootKey, resolved);
     const bool whole = isMountRoot(resolved);
     if (known == fileSystems_.end())
-        known = fileSystems_.emplace(key, TFileSystem{std::move(folder), whole}).first;
+        known = fileSystems_.emplace(key, TFileSystem{resolved, whole}).first;
     known->second.wholeFileSystem = known->second.wholeFileSystem || whole;
     roots_.emplace_back(resolved);
     return true;
@@ -228,7 +245,7 @@ bool TFanotifyBackend::watchWithInotify(const std::string& root, const TEventKin
 {
     if (!fallback_) {
         std::string whyNot;
-        fallback_ = openInotifyBackend(whyNot);
+        fallback_ = openInotifyBackend(whyNot, TInotifyOptions{0, false});
         if (!fallback_) {
             refuse(why + "; " + whyNot);
             return false;
@@ -246,10 +263,20 @@ void TFanotifyBackend::run()
 {
     if (!queue_)
         throw std::logic_error("fanotify backend run before open");
-    pollfd fds[3] = {{group_.get(), POLLIN, 0}, {stopFd_.get(), POLLIN, 0}, {fallback_ ? fallback_->pollFd() : -1, POLLIN, 0}};
+    pollfd fds[4] = {{group_.get(), POLLIN, 0},
+                     {stopFd_.get(), POLLIN, 0},
+                     {mounts_ ? mounts_->pollFd() : -1, TMountWatcher::kPollEvents, 0},
+                     {-1, POLLIN, 0}};
+    followDrives_ = mounts_ && !roots_.empty() &&
+                    std::all_of(roots_.begin(), roots_.end(), [&](const std::string& root) { return mounts_->isMountPoint(root); });
     // The stop handle is never read, so a stop before run() ends it at once as well.
     for (;;) {
-        if (::poll(fds, fallback_ ? 3 : 2, fallback_ ? fallback_->pollTimeout() : -1) < 0) {
+        // A drive mounted meanwhile may have brought the inotify fallback.
+        fds[3].fd = fallback_ ? fallback_->pollFd() : -1;
+        int timeout = fallback_ ? fallback_->pollTimeout() : -1;
+        if (mounts_ && mounts_->pollTimeout() >= 0)
+            timeout = timeout < 0 ? mounts_->pollTimeout() : std::min(timeout, mounts_->pollTimeout());
+        if (::poll(fds, 4, timeout) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the fanotify group");
@@ -266,11 +293,44 @@ void TFanotifyBackend::run()
         if (fds[0].revents & POLLIN)
             drain();
         if (fallback_) {
-            if (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL))
+            if (fds[3].revents & (POLLERR | POLLHUP | POLLNVAL))
                 throw std::runtime_error("the inotify instance failed");
-            fallback_->serve(fds[2].revents & POLLIN);
+            fallback_->serve(fds[3].revents & POLLIN);
         }
+        serveMounts(fds[2].revents != 0);
     }
+}
+
+// Drives mounted and unmounted: reported, and when the roots are the drives, watched or let go.
+void TFanotifyBackend::serveMounts(bool changed)
+{
+    if (!mounts_)
+        return;
+    const std::vector<TMountChange> changes = mounts_->serve(changed);
+    if (changes.empty())
+        return;
+    TBatch batch;
+    batch.time = std::chrono::system_clock::now();
+    for (const TMountChange& change : changes) {
+        if (kinds_[change.eventNum])
+            emit(batch, 0, change.eventNum, change.root);
+        if (!change.localDrive)
+            continue;
+        const std::string path = change.root.size() > 1 ? change.root.substr(0, change.root.size() - 1) : change.root;
+        if (!change.added)
+            releaseRoot(path);
+        else if (followDrives_ && std::find(roots_.begin(), roots_.end(), path) == roots_.end())
+            addWatch(path, TEventKinds(kinds_));
+    }
+    queue_->addItems(std::move(batch.items));
+}
+
+// The mark ends with the filesystem; a filesystem mounted there again is marked anew.
+void TFanotifyBackend::releaseRoot(const std::string& root)
+{
+    if (std::erase(roots_, root) == 0)
+        return;
+    std::erase_if(fileSystems_, [&](const auto& entry) { return isUnder(entry.second.path, root); });
 }
 
 // Reads everything available, then hands it to the queue in one append.
@@ -386,7 +446,8 @@ std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record
     handle->handle_bytes = static_cast<unsigned>(record.handleBytes.size());
     handle->handle_type = record.handleType;
     std::memcpy(handle->f_handle, record.handleBytes.data(), record.handleBytes.size());
-    TFdObj opened(::open_by_handle_at(fs->second.mountFd.get(), handle, O_PATH | O_CLOEXEC));
+    TFdObj mountFd(::open(fs->second.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFdObj opened(mountFd ? ::open_by_handle_at(mountFd.get(), handle, O_PATH | O_CLOEXEC) : -1);
     if (!opened)
         return std::nullopt;
     struct stat status {};

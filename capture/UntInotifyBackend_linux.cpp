@@ -1,6 +1,7 @@
 #include "capture/UntInotifyBackend_linux.h"
 
 #include "capture/UntFanotifyRecords_linux.h"
+#include "capture/UntMountWatcher_linux.h"
 #include "pipeline/UntItemsStackThread.h"
 #include "util/UntOsHandle.h"
 
@@ -62,7 +63,18 @@ public:
     }
 
     std::string name() const override { return "inotify"; }
-    void open(TItemsStack& queue) override { queue_ = &queue; }
+    void open(TItemsStack& queue) override
+    {
+        queue_ = &queue;
+        if (options_.watchMounts) {
+            mounts_ = std::make_unique<TMountWatcher>();
+            if (!mounts_->valid()) {
+                std::lock_guard lock(warningsMutex_);
+                warnings_.push_back(mounts_->error());
+                mounts_.reset();
+            }
+        }
+    }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
     void stop() override
@@ -91,6 +103,8 @@ private:
         std::lock_guard lock(warningsMutex_);
         warnings_.push_back(text);
     }
+    void serveMounts(bool changed);
+    void releaseRoot(const std::string& root);
     void drain(std::vector<TItemObj>& items);
     void decode(const inotify_event& event, std::vector<TItemObj>& items);
     void settleMoves(std::vector<TItemObj>& items, bool all);
@@ -110,6 +124,8 @@ private:
     TFdObj stopFd_;
     TInotifyOptions options_;
     TItemsStack* queue_ = nullptr;
+    std::unique_ptr<TMountWatcher> mounts_;
+    bool followDrives_ = false; // the roots are the drives: a drive mounted later is watched too
     TEventKinds kinds_{};
     std::vector<std::string> roots_;
     std::vector<int> rootWatches_;
@@ -187,9 +203,16 @@ void TInotifyBackend::run()
 {
     if (!queue_)
         throw std::logic_error("inotify backend run before open");
-    pollfd fds[2] = {{inotify_.get(), POLLIN, 0}, {stopFd_.get(), POLLIN, 0}};
+    pollfd fds[3] = {{inotify_.get(), POLLIN, 0},
+                     {stopFd_.get(), POLLIN, 0},
+                     {mounts_ ? mounts_->pollFd() : -1, TMountWatcher::kPollEvents, 0}};
+    followDrives_ = mounts_ && !roots_.empty() &&
+                    std::all_of(roots_.begin(), roots_.end(), [&](const std::string& root) { return mounts_->isMountPoint(root); });
     for (;;) {
-        if (::poll(fds, 2, pollTimeout()) < 0) {
+        int timeout = pollTimeout();
+        if (mounts_ && mounts_->pollTimeout() >= 0)
+            timeout = timeout < 0 ? mounts_->pollTimeout() : std::min(timeout, mounts_->pollTimeout());
+        if (::poll(fds, 3, timeout) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the inotify instance");
@@ -201,7 +224,51 @@ void TInotifyBackend::run()
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the inotify instance failed");
         serve(fds[0].revents & POLLIN);
+        serveMounts(fds[2].revents != 0);
     }
+}
+
+// Drives mounted and unmounted: reported, and when the roots are the drives, watched or let go.
+void TInotifyBackend::serveMounts(bool changed)
+{
+    if (!mounts_)
+        return;
+    const std::vector<TMountChange> changes = mounts_->serve(changed);
+    if (changes.empty())
+        return;
+    std::vector<TItemObj> items;
+    batchTime_ = std::chrono::system_clock::now();
+    for (const TMountChange& change : changes) {
+        if (kinds_[change.eventNum])
+            emit(items, change.eventNum, change.root);
+        if (!change.localDrive)
+            continue;
+        const std::string path = change.root.size() > 1 ? change.root.substr(0, change.root.size() - 1) : change.root;
+        if (!change.added)
+            releaseRoot(path);
+        else if (followDrives_ && !watches_.count(path))
+            addWatch(path, TEventKinds(kinds_));
+    }
+    if (!items.empty())
+        queue_->addItems(std::move(items));
+}
+
+// Its watches end by themselves with the unmount; nothing of it is walked or reported any more.
+void TInotifyBackend::releaseRoot(const std::string& root)
+{
+    // A filesystem mounted inside a watched folder was never walked: the folder below it stays.
+    if (std::find(roots_.begin(), roots_.end(), root) == roots_.end())
+        return;
+    for (std::size_t i = 0; i < roots_.size();) {
+        if (roots_[i] == root) {
+            roots_.erase(roots_.begin() + static_cast<std::ptrdiff_t>(i));
+            rootWatches_.erase(rootWatches_.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
+        }
+    }
+    forgetUnder(root, false);
+    std::erase_if(toWalk_, [&](const TWalkItem& item) { return isUnder(item.path, root); });
 }
 
 int TInotifyBackend::pollTimeout() const

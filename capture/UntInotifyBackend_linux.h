@@ -11,6 +11,7 @@
 
 struct TInotifyOptions {
     std::size_t maxWatches = 0; // folders watched at most; 0: as many as the kernel allows
+    bool watchMounts = true;    // report drives coming and going (off when inside another backend)
 };
 
 // The inotify watches as one source inside another backend's poll loop.
