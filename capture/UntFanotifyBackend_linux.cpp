@@ -2,6 +2,7 @@
 
 #include "capture/UntFanotifyRecords_linux.h"
 #include "capture/UntInotifyBackend_linux.h"
+#include "capture/UntInotifyWatches_linux.h"
 #include "capture/UntMountWatcher_linux.h"
 
 #include "pipeline/UntItemsStackThread.h"
@@ -167,7 +168,6 @@ private:
     std::optional<std::string> entryPath(const std::optional<TFidRecord>& record);
     bool isWatched(const std::string& path) const;
     void countUnresolved(const std::optional<TFidRecord>& record);
-    bool modifyDue(const std::string& path);
     void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
 
     TFdObj group_;
@@ -185,7 +185,7 @@ private:
     std::unordered_map<std::string, TFileSystem> fileSystems_; // by fsid
     std::vector<std::string> roots_;                            // canonical, in the order given
     TPathCache folders_;
-    std::unordered_map<std::string, std::chrono::steady_clock::time_point> lastModify_;
+    TModifyThrottle modify_;
     std::vector<std::uint64_t> buffer_ = std::vector<std::uint64_t>(32768); // 256 KiB, aligned
 
     std::atomic<std::uint64_t> overflows_{0};
@@ -415,7 +415,7 @@ void TFanotifyBackend::decode(const TParsedEvent& event, TBatch& batch)
     // A merged mask gives one event per bit, in the order of the calls that caused them.
     if ((mask & FAN_CREATE) && kinds_[folder ? evMkDir : evCreate])
         emit(batch, pid, folder ? evMkDir : evCreate, *path);
-    if ((mask & FAN_MODIFY) && !folder && kinds_[evUpdateFile] && modifyDue(*path))
+    if ((mask & FAN_MODIFY) && !folder && kinds_[evUpdateFile] && modify_.due(*path))
         emit(batch, pid, evUpdateFile, *path);
     if ((mask & FAN_ATTRIB) && kinds_[evAttributes])
         emit(batch, pid, evAttributes, *path);
@@ -476,21 +476,6 @@ bool TFanotifyBackend::isWatched(const std::string& path) const
         if (isUnder(path, root))
             return true;
     return false;
-}
-
-bool TFanotifyBackend::modifyDue(const std::string& path)
-{
-    const auto now = std::chrono::steady_clock::now();
-    constexpr auto kQuiet = std::chrono::seconds(1);
-    auto [it, added] = lastModify_.try_emplace(path, now);
-    if (!added) {
-        if (now - it->second < kQuiet)
-            return false;
-        it->second = now;
-    }
-    if (lastModify_.size() > 8192)
-        std::erase_if(lastModify_, [&](const auto& entry) { return now - entry.second >= kQuiet; });
-    return true;
 }
 
 void TFanotifyBackend::emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2)
