@@ -128,6 +128,7 @@ public:
         result.overflows = overflows_.load();
         result.refusedWatches = refusedWatches_.load();
         result.unresolvedPaths = unresolvedPaths_.load();
+        std::lock_guard lock(warningsMutex_); // guards fallback_, which a drive mounted later may bring
         if (fallback_) {
             const TCaptureCounters more = fallback_->counters();
             result.overflows += more.overflows;
@@ -174,7 +175,7 @@ private:
     TFdObj stopFd_;
     const bool inotifyFallback_;
     // Roots on filesystems that refuse a mark, watched folder by folder in the same loop.
-    std::unique_ptr<TInotifySource> fallback_;
+    std::unique_ptr<TInotifySource> fallback_; // set on the monitor thread under warningsMutex_
     std::unique_ptr<TMountWatcher> mounts_;
     bool followDrives_ = false; // the roots are the drives: a drive mounted later is watched too
     TItemsStack* queue_ = nullptr;
@@ -245,12 +246,14 @@ bool TFanotifyBackend::watchWithInotify(const std::string& root, const TEventKin
 {
     if (!fallback_) {
         std::string whyNot;
-        fallback_ = openInotifyBackend(whyNot, TInotifyOptions{0, false});
-        if (!fallback_) {
+        auto fallback = openInotifyBackend(whyNot, TInotifyOptions{0, false});
+        if (!fallback) {
             refuse(why + "; " + whyNot);
             return false;
         }
-        fallback_->open(*queue_);
+        fallback->open(*queue_);
+        std::lock_guard lock(warningsMutex_);
+        fallback_ = std::move(fallback);
     }
     if (!fallback_->addWatch(root, kinds))
         return false; // counted and explained by the fallback

@@ -226,6 +226,31 @@ TEST(BackendChoice, EachKindGivesItsBackendOrAReason)
     }
 }
 
+// An ordinary user may not mark whole filesystems: the automatic choice is inotify, with the
+// refusal in its reason.
+TEST(BackendChoice, AnOrdinaryUserGetsInotifyWithTheReason)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to become an ordinary user";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        const TBackendChoice choice = chooseBackend(TBackendKind::Auto);
+        const bool ok = choice.backend && choice.backend->name() == "inotify" &&
+                        choice.reason.find("fanotify refused") != std::string::npos &&
+                        choice.reason.find("using recursive inotify") != std::string::npos;
+        const bool fanotifyRefused = !chooseBackend(TBackendKind::Fanotify).backend;
+        ::_exit(ok && fanotifyRefused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 3) << "cannot become an ordinary user";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 class BackendRoots : public ::testing::TestWithParam<TBackendKind> {};
 
 TEST_P(BackendRoots, AMissingRootIsARefusedWatchWithItsReason)
