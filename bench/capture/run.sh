@@ -16,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 COUNT=${1:-200000}
-SETTLE=3 # seconds without new output that mark a tool as done
+SETTLE=3 # seconds without a new workload event that mark a tool as done
 
 if [ "$(id -u)" != 0 ]; then
   echo "run.sh: fanotify and fatrace need root; run it as root" >&2
@@ -52,15 +52,17 @@ cleanup() {
   rm -rf "$SCRATCH" "$TMPFS" "$OUT"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
-# Waits until file stops growing for SETTLE seconds.
-wait_quiet() {
-  local file=$1 last=-1 same=0 size
+# Waits until the tool has shown every expected workload event, or none more for SETTLE seconds.
+wait_done() {
+  local tool=$1 file=$2 dir=$3 target=$4 last=-1 same=0 n
   while [ "$same" -lt $((SETTLE * 4)) ]; do
-    size=$(stat -c %s "$file")
-    if [ "$size" = "$last" ]; then same=$((same + 1)); else same=0; last=$size; fi
+    n=$(count_events "$tool" "$file" "$dir")
+    [ "$n" -ge "$target" ] && return 0
+    if [ "$n" = "$last" ]; then same=$((same + 1)); else same=0; last=$n; fi
     sleep 0.25
   done
 }
@@ -75,7 +77,8 @@ count_events() {
       grep -cE "^(CREATE|MOVED_TO|DELETE) $dir/[fg][0-9]+$" "$file" || true ;;
     fatrace)
       # Folder-level records of the generator only: + create, <> rename, D delete.
-      awk -v d="$dir" '$0 ~ /^bench_capture_g/ && $NF == d && ($2 == "+" || $2 == "<>" || $2 == "D") { n++ } END { print n + 0 }' "$file" ;;
+      # A merged record ("+<>", "D<>") stands for one event of each kind it names.
+      awk -v d="$dir" '$0 ~ /^bench_capture_g/ && $NF == d { n += ($2 ~ /\+/) + ($2 ~ /</) + ($2 ~ /D/) } END { print n + 0 }' "$file" ;;
   esac
 }
 
@@ -86,7 +89,10 @@ start_tool() {
     companion-fanotify) "$CLI" --backend fanotify --root "$dir" --format json >"$file" 2>"$file.err" & ;;
     companion-inotify) "$CLI" --backend inotify --root "$dir" --format json >"$file" 2>"$file.err" & ;;
     inotifywait) inotifywait -m -r -q -e create,moved_from,moved_to,delete --format '%e %w%f' "$dir" >"$file" 2>"$file.err" & ;;
-    fatrace) rm -f "$file" && (cd "$dir" && exec fatrace -c -o "$file") 2>"$file.err" & ;;
+    fatrace)
+      rm -f "$file" # fatrace refuses an existing output file
+      (cd "$dir" && exec fatrace -c -o "$file") 2>"$file.err" &
+      ;;
   esac
   TOOL_PID=$!
   local i=0
@@ -101,11 +107,13 @@ start_tool() {
     fi
   done
   rm -f "$dir"/probe*
-  wait_quiet "$file"
 }
 
 stop_tool() {
-  kill -INT "$TOOL_PID" 2>/dev/null || true
+  # A background job of a script ignores SIGINT; inotifywait writes each line as it goes.
+  local signal=INT
+  [ "$1" = inotifywait ] && signal=TERM
+  kill -"$signal" "$TOOL_PID" 2>/dev/null || true
   wait "$TOOL_PID" 2>/dev/null || true
   TOOL_PID=
 }
@@ -124,9 +132,9 @@ for place in rootfs tmpfs; do
     before_events=$(count_events "$tool" "$file" "$dir")
     before_cpu=$(cpu_ticks "$TOOL_PID")
     expected=$("$GEN" "$dir" "$COUNT" | awk '{ print $8 }')
-    wait_quiet "$file"
+    wait_done "$tool" "$file" "$dir" $((before_events + expected))
     after_cpu=$(cpu_ticks "$TOOL_PID")
-    stop_tool
+    stop_tool "$tool"
     grep -h "lost events" "$file.err" >&2 || true
     CAPTURED[$place,$tool]=$(( $(count_events "$tool" "$file" "$dir") - before_events ))
     CPU[$place,$tool]=$(awk -v a="$before_cpu" -v b="$after_cpu" -v t="$TICKS" 'BEGIN { printf "%.2f", (b - a) / t }')
