@@ -139,6 +139,7 @@ for place in rootfs tmpfs; do
     CAPTURED[$place,$tool]=$(( $(count_events "$tool" "$file" "$dir") - before_events ))
     CPU[$place,$tool]=$(awk -v a="$before_cpu" -v b="$after_cpu" -v t="$TICKS" 'BEGIN { printf "%.2f", (b - a) / t }')
     EXPECTED=$expected
+    echo "$place $tool: ${CAPTURED[$place,$tool]} of $expected events, ${CPU[$place,$tool]} CPU seconds" >&2
     rm -rf "$dir" "$file" "$file.err"
   done
 done
@@ -148,7 +149,7 @@ echo "Capture comparison: $COUNT files created, renamed and deleted ($EXPECTED e
 printf '%-7s %-19s %9s %8s %11s %12s %12s\n' place tool captured lost "cpu s/100k" "vs fatrace" "vs inotifyw"
 for place in rootfs tmpfs; do
   for tool in "${TOOLS[@]}"; do
-    awk -v place=$place -v tool=$tool -v cap="${CAPTURED[$place,$tool]}" -v exp="$EXPECTED" \
+    awk -v place=$place -v tool=$tool -v cap="${CAPTURED[$place,$tool]}" -v expected="$EXPECTED" \
         -v cpu="${CPU[$place,$tool]}" -v fcap="${CAPTURED[$place,fatrace]}" -v fcpu="${CPU[$place,fatrace]}" \
         -v icap="${CAPTURED[$place,inotifywait]}" -v icpu="${CPU[$place,inotifywait]}" 'BEGIN {
       per = cap > 0 ? cpu / cap * 100000 : 0
@@ -156,7 +157,7 @@ for place in rootfs tmpfs; do
       iper = icap > 0 ? icpu / icap * 100000 : 0
       vf = (tool ~ /^companion/ && fper > 0) ? sprintf("%.2f", per / fper) : "-"
       vi = (tool ~ /^companion/ && iper > 0) ? sprintf("%.2f", per / iper) : "-"
-      printf "%-7s %-19s %9d %8d %11.3f %12s %12s\n", place, tool, cap, exp - cap, per, vf, vi
+      printf "%-7s %-19s %9d %8d %11.3f %12s %12s\n", place, tool, cap, expected - cap, per, vf, vi
     }'
   done
 done
