@@ -32,13 +32,18 @@ protected:
     std::unique_ptr<TShellMonitor> monitor;
 
     // Starts recording the folder; a reason to skip when the backend or its watch was refused.
-    std::string startRecording(TBackendChoice choice)
+    // Drive events come from mounts anywhere on the system (other tests mount images meanwhile):
+    // only the cases about drives ask for them.
+    std::string startRecording(TBackendChoice choice, bool driveEvents = false)
     {
         if (!folder.valid())
             return "no temporary folder";
         if (!choice.backend)
             return choice.reason;
         settings.events.assign(kEventCount, true);
+        if (!driveEvents)
+            for (int kind : {evDriveAdd, evDriveAddGui, evDriveRemoved, evMediaInserted, evMediaRemoved, evNetShare, evNetUnshare})
+                settings.events[kind] = false;
         monitor = std::make_unique<TShellMonitor>(invoker, settings, view, sink, std::move(choice),
                                                   [this] { return std::vector<std::string>{folder.path()}; },
                                                   std::chrono::milliseconds(50));

@@ -59,7 +59,7 @@ TEST_P(DriveEvents, ALoopMountIsAddedAndRemoved)
     if (!probe.mount())
         GTEST_SKIP() << "loop mounts are not permitted here";
     ASSERT_TRUE(probe.unmount());
-    const std::string skip = startRecording(chooseBackend(GetParam()));
+    const std::string skip = startRecording(chooseBackend(GetParam()), true);
     if (!skip.empty())
         GTEST_SKIP() << skip;
     TLoopMount disk(folder.path(), "disk");

@@ -99,6 +99,11 @@ TEST(CompanionArgs, DefaultsAndEveryOption)
     EXPECT_EQ(parsed.options->format, TOutputFormat::Json);
     EXPECT_DOUBLE_EQ(parsed.options->duration.value_or(0), 2.5);
     EXPECT_EQ(parsed.options->backend, TBackendKind::Fanotify);
+
+    TArgs inotify({"--backend", "inotify"});
+    parsed = inotify.parse();
+    ASSERT_TRUE(parsed.options) << inotify.err.str();
+    EXPECT_EQ(parsed.options->backend, TBackendKind::Inotify);
 }
 
 TEST(CompanionArgs, BadArgumentsAreNamed)
@@ -107,7 +112,7 @@ TEST(CompanionArgs, BadArgumentsAreNamed)
         {{"--format", "xml"}, "--format"},
         {{"--duration", "0"}, "--duration"},
         {{"--duration", "soon"}, "--duration"},
-        {{"--backend", "inotify"}, "--backend"},
+        {{"--backend", "kqueue"}, "--backend"},
         {{"--root", "/nonexistent/fm-root"}, "--root"},
         {{"--config", "/nonexistent/config.ini"}, "--config"},
         {{"--report", "r.txt"}, "--report"},
