@@ -1,23 +1,32 @@
 #include "capture/UntCaptureBackend.h"
 #include "capture/UntFanotifyBackend_linux.h"
+#include "capture/UntInotifyBackend_linux.h"
 
 TBackendChoice chooseBackend(TBackendKind wanted)
 {
     switch (wanted) {
-    case TBackendKind::Auto:
+    case TBackendKind::Auto: {
+        std::string whyNot;
+        if (auto backend = openFanotifyBackend(whyNot, true))
+            return {std::move(backend), "fanotify: this process may mark whole filesystems"};
+        std::string inotifyWhyNot;
+        if (auto backend = openInotifyBackend(inotifyWhyNot))
+            return {std::move(backend), whyNot + "; using recursive inotify"};
+        return {nullptr, whyNot + "; " + inotifyWhyNot};
+    }
     case TBackendKind::Fanotify: {
         std::string whyNot;
         auto backend = openFanotifyBackend(whyNot);
         if (backend)
-            return {std::move(backend), wanted == TBackendKind::Auto
-                                            ? "fanotify: this process may mark whole filesystems"
-                                            : "fanotify: asked for"};
-        if (wanted == TBackendKind::Auto)
-            whyNot += "; the inotify fallback is not available yet";
+            return {std::move(backend), "fanotify: asked for"};
         return {nullptr, whyNot};
     }
-    case TBackendKind::Inotify:
-        return {nullptr, "inotify: not available yet"};
+    case TBackendKind::Inotify: {
+        std::string whyNot;
+        if (auto backend = openInotifyBackend(whyNot))
+            return {std::move(backend), "inotify: asked for"};
+        return {nullptr, whyNot};
+    }
     case TBackendKind::ShellNotify:
         return {nullptr, "shell change notifications: Windows only"};
     }

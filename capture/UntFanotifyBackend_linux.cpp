@@ -1,6 +1,9 @@
 #include "capture/UntFanotifyBackend_linux.h"
 
 #include "capture/UntFanotifyRecords_linux.h"
+#include "capture/UntInotifyBackend_linux.h"
+#include "capture/UntInotifyWatches_linux.h"
+#include "capture/UntMountWatcher_linux.h"
 
 #include "pipeline/UntItemsStackThread.h"
 #include "util/UntOsHandle.h"
@@ -14,6 +17,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -38,7 +42,9 @@ std::string fsidBytes(const struct statfs& info)
 }
 
 struct TFileSystem {
-    TFdObj mountFd; // a folder of the filesystem, for open_by_handle_at and the mark itself
+    // A folder of the filesystem, opened only while needed: a descriptor kept open would make
+    // its unmount fail.
+    std::string path;
     // A root is the top of this filesystem, so every event of it belongs to the recording. With
     // only folders below the top watched, a folder that cannot be named any more is taken to lie
     // outside them: the folders inside are learnt as they are created or seen.
@@ -88,18 +94,28 @@ constexpr std::uint64_t markMask(const TEventKinds& kinds)
 
 class TFanotifyBackend final : public TCaptureBackend {
 public:
-    TFanotifyBackend(TFdObj group, TFdObj stopFd) : group_(std::move(group)), stopFd_(std::move(stopFd))
+    TFanotifyBackend(TFdObj group, TFdObj stopFd, bool inotifyFallback)
+        : group_(std::move(group)), stopFd_(std::move(stopFd)), inotifyFallback_(inotifyFallback)
     {
         kinds_.fill(false);
     }
     ~TFanotifyBackend() override
     {
         for (auto& [key, fs] : fileSystems_)
-            ::fanotify_mark(group_.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, mask_, fs.mountFd.get(), nullptr);
+            ::fanotify_mark(group_.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, mask_, AT_FDCWD, fs.path.c_str());
     }
 
     std::string name() const override { return "fanotify"; }
-    void open(TItemsStack& queue) override { queue_ = &queue; }
+    void open(TItemsStack& queue) override
+    {
+        queue_ = &queue;
+        mounts_ = std::make_unique<TMountWatcher>();
+        if (!mounts_->valid()) {
+            std::lock_guard lock(warningsMutex_);
+            warnings_.push_back(mounts_->error());
+            mounts_.reset();
+        }
+    }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
     void stop() override
@@ -113,12 +129,23 @@ public:
         result.overflows = overflows_.load();
         result.refusedWatches = refusedWatches_.load();
         result.unresolvedPaths = unresolvedPaths_.load();
+        std::lock_guard lock(warningsMutex_); // guards fallback_, which a drive mounted later may bring
+        if (fallback_) {
+            const TCaptureCounters more = fallback_->counters();
+            result.overflows += more.overflows;
+            result.refusedWatches += more.refusedWatches;
+            result.unresolvedPaths += more.unresolvedPaths;
+        }
         return result;
     }
     std::vector<std::string> warnings() const override
     {
         std::lock_guard lock(warningsMutex_);
-        return warnings_;
+        std::vector<std::string> result = warnings_;
+        if (fallback_)
+            for (std::string& more : fallback_->warnings())
+                result.push_back(std::move(more));
+        return result;
     }
 
 private:
@@ -134,17 +161,24 @@ private:
         std::lock_guard lock(warningsMutex_);
         warnings_.push_back(text);
     }
+    bool watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why);
     void drain();
+    void serveMounts(bool changed);
+    void releaseRoot(const std::string& root);
     void decode(const TParsedEvent& event, TBatch& batch);
     std::optional<std::string> folderPath(const TFidRecord& record);
     std::optional<std::string> entryPath(const std::optional<TFidRecord>& record);
     bool isWatched(const std::string& path) const;
     void countUnresolved(const std::optional<TFidRecord>& record);
-    bool modifyDue(const std::string& path);
     void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
 
     TFdObj group_;
     TFdObj stopFd_;
+    const bool inotifyFallback_;
+    // Roots on filesystems that refuse a mark, watched folder by folder in the same loop.
+    std::unique_ptr<TInotifySource> fallback_; // set on the monitor thread under warningsMutex_
+    std::unique_ptr<TMountWatcher> mounts_;
+    bool followDrives_ = false; // the roots are the drives: a drive mounted later is watched too
     TItemsStack* queue_ = nullptr;
     const int selfPid_ = static_cast<int>(::getpid());
 
@@ -153,7 +187,7 @@ private:
     std::unordered_map<std::string, TFileSystem> fileSystems_; // by fsid
     std::vector<std::string> roots_;                            // canonical, in the order given
     TPathCache folders_;
-    std::unordered_map<std::string, std::chrono::steady_clock::time_point> lastModify_;
+    TModifyThrottle modify_;
     std::vector<std::uint64_t> buffer_ = std::vector<std::uint64_t>(32768); // 256 KiB, aligned
 
     std::atomic<std::uint64_t> overflows_{0};
@@ -187,13 +221,15 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
             std::string why = errorText(error);
             if (error == EXDEV || error == ENODEV || error == EOPNOTSUPP)
                 why += " (this filesystem cannot be marked as a whole)";
-            refuse("fanotify refused a mark on " + root + ": " + why + "; the inotify fallback is not available yet");
+            if (inotifyFallback_)
+                return watchWithInotify(root, kinds, "fanotify refused a mark on " + root + ": " + why);
+            refuse("fanotify refused a mark on " + root + ": " + why);
             return false;
         }
         // More kinds than before: the filesystems marked earlier watch them too.
         for (auto& [otherKey, fs] : fileSystems_)
             if (otherKey != key)
-                ::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, fs.mountFd.get(), nullptr);
+                ::fanotify_mark(group_.get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask, AT_FDCWD, fs.path.c_str());
     }
     mask_ = mask;
     // The root keeps its name even when it is deleted before its last events are read.
@@ -201,9 +237,29 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
         folders_.pin(*rootKey, resolved);
     const bool whole = isMountRoot(resolved);
     if (known == fileSystems_.end())
-        known = fileSystems_.emplace(key, TFileSystem{std::move(folder), whole}).first;
+        known = fileSystems_.emplace(key, TFileSystem{resolved, whole}).first;
     known->second.wholeFileSystem = known->second.wholeFileSystem || whole;
     roots_.emplace_back(resolved);
+    return true;
+}
+
+bool TFanotifyBackend::watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why)
+{
+    if (!fallback_) {
+        std::string whyNot;
+        auto fallback = openInotifyBackend(whyNot, TInotifyOptions{0, false});
+        if (!fallback) {
+            refuse(why + "; " + whyNot);
+            return false;
+        }
+        fallback->open(*queue_);
+        std::lock_guard lock(warningsMutex_);
+        fallback_ = std::move(fallback);
+    }
+    if (!fallback_->addWatch(root, kinds))
+        return false; // counted and explained by the fallback
+    std::lock_guard lock(warningsMutex_);
+    warnings_.push_back(why + "; using recursive inotify for it");
     return true;
 }
 
@@ -211,10 +267,20 @@ void TFanotifyBackend::run()
 {
     if (!queue_)
         throw std::logic_error("fanotify backend run before open");
-    pollfd fds[2] = {{group_.get(), POLLIN, 0}, {stopFd_.get(), POLLIN, 0}};
+    pollfd fds[4] = {{group_.get(), POLLIN, 0},
+                     {stopFd_.get(), POLLIN, 0},
+                     {mounts_ ? mounts_->pollFd() : -1, TMountWatcher::kPollEvents, 0},
+                     {-1, POLLIN, 0}};
+    followDrives_ = mounts_ && !roots_.empty() &&
+                    std::all_of(roots_.begin(), roots_.end(), [&](const std::string& root) { return mounts_->isMountPoint(root); });
     // The stop handle is never read, so a stop before run() ends it at once as well.
     for (;;) {
-        if (::poll(fds, 2, -1) < 0) {
+        // A drive mounted meanwhile may have brought the inotify fallback.
+        fds[3].fd = fallback_ ? fallback_->pollFd() : -1;
+        int timeout = fallback_ ? fallback_->pollTimeout() : -1;
+        if (mounts_ && mounts_->pollTimeout() >= 0)
+            timeout = timeout < 0 ? mounts_->pollTimeout() : std::min(timeout, mounts_->pollTimeout());
+        if (::poll(fds, 4, timeout) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the fanotify group");
@@ -222,13 +288,53 @@ void TFanotifyBackend::run()
         if (fds[1].revents) {
             // What the kernel queued before the stop belongs to the recording.
             drain();
+            if (fallback_)
+                fallback_->finish();
             return;
         }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the fanotify group failed");
         if (fds[0].revents & POLLIN)
             drain();
+        if (fallback_) {
+            if (fds[3].revents & (POLLERR | POLLHUP | POLLNVAL))
+                throw std::runtime_error("the inotify instance failed");
+            fallback_->serve(fds[3].revents & POLLIN);
+        }
+        serveMounts(fds[2].revents != 0);
     }
+}
+
+// Drives mounted and unmounted: reported, and when the roots are the drives, watched or let go.
+void TFanotifyBackend::serveMounts(bool changed)
+{
+    if (!mounts_)
+        return;
+    const std::vector<TMountChange> changes = mounts_->serve(changed);
+    if (changes.empty())
+        return;
+    TBatch batch;
+    batch.time = std::chrono::system_clock::now();
+    for (const TMountChange& change : changes) {
+        if (kinds_[change.eventNum])
+            emit(batch, 0, change.eventNum, change.root);
+        if (!change.localDrive)
+            continue;
+        const std::string path = change.root.size() > 1 ? change.root.substr(0, change.root.size() - 1) : change.root;
+        if (!change.added)
+            releaseRoot(path);
+        else if (followDrives_ && std::find(roots_.begin(), roots_.end(), path) == roots_.end())
+            addWatch(path, TEventKinds(kinds_));
+    }
+    queue_->addItems(std::move(batch.items));
+}
+
+// The mark ends with the filesystem; a filesystem mounted there again is marked anew.
+void TFanotifyBackend::releaseRoot(const std::string& root)
+{
+    if (std::erase(roots_, root) == 0)
+        return;
+    std::erase_if(fileSystems_, [&](const auto& entry) { return isUnder(entry.second.path, root, TPathStyle::Posix); });
 }
 
 // Reads everything available, then hands it to the queue in one append.
@@ -313,7 +419,7 @@ void TFanotifyBackend::decode(const TParsedEvent& event, TBatch& batch)
     // A merged mask gives one event per bit, in the order of the calls that caused them.
     if ((mask & FAN_CREATE) && kinds_[folder ? evMkDir : evCreate])
         emit(batch, pid, folder ? evMkDir : evCreate, *path);
-    if ((mask & FAN_MODIFY) && !folder && kinds_[evUpdateFile] && modifyDue(*path))
+    if ((mask & FAN_MODIFY) && !folder && kinds_[evUpdateFile] && modify_.due(*path))
         emit(batch, pid, evUpdateFile, *path);
     if ((mask & FAN_ATTRIB) && kinds_[evAttributes])
         emit(batch, pid, evAttributes, *path);
@@ -344,7 +450,8 @@ std::optional<std::string> TFanotifyBackend::folderPath(const TFidRecord& record
     handle->handle_bytes = static_cast<unsigned>(record.handleBytes.size());
     handle->handle_type = record.handleType;
     std::memcpy(handle->f_handle, record.handleBytes.data(), record.handleBytes.size());
-    TFdObj opened(::open_by_handle_at(fs->second.mountFd.get(), handle, O_PATH | O_CLOEXEC));
+    TFdObj mountFd(::open(fs->second.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFdObj opened(mountFd ? ::open_by_handle_at(mountFd.get(), handle, O_PATH | O_CLOEXEC) : -1);
     if (!opened)
         return std::nullopt;
     struct stat status {};
@@ -375,21 +482,6 @@ bool TFanotifyBackend::isWatched(const std::string& path) const
     return false;
 }
 
-bool TFanotifyBackend::modifyDue(const std::string& path)
-{
-    const auto now = std::chrono::steady_clock::now();
-    constexpr auto kQuiet = std::chrono::seconds(1);
-    auto [it, added] = lastModify_.try_emplace(path, now);
-    if (!added) {
-        if (now - it->second < kQuiet)
-            return false;
-        it->second = now;
-    }
-    if (lastModify_.size() > 8192)
-        std::erase_if(lastModify_, [&](const auto& entry) { return now - entry.second >= kQuiet; });
-    return true;
-}
-
 void TFanotifyBackend::emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2)
 {
     TEventOrigin origin{batch.time, pid, {}};
@@ -411,7 +503,7 @@ void TFanotifyBackend::emit(TBatch& batch, int pid, int eventNum, std::string it
 
 } // namespace
 
-std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
+std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot, bool inotifyFallback)
 {
     const unsigned flags = FAN_CLASS_NOTIF | FAN_REPORT_DFID_NAME_TARGET | FAN_UNLIMITED_QUEUE | FAN_CLOEXEC |
                            FAN_NONBLOCK;
@@ -432,5 +524,5 @@ std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot)
         whyNot = "fanotify: no stop handle: " + errorText(errno);
         return nullptr;
     }
-    return std::make_unique<TFanotifyBackend>(std::move(group), std::move(stopFd));
+    return std::make_unique<TFanotifyBackend>(std::move(group), std::move(stopFd), inotifyFallback);
 }

@@ -67,5 +67,5 @@ void TCompanionConsole::waitForStop(std::optional<double> seconds)
 
 std::vector<TBackendName> companionBackends()
 {
-    return {{"auto", TBackendKind::Auto}, {"fanotify", TBackendKind::Fanotify}};
+    return {{"auto", TBackendKind::Auto}, {"fanotify", TBackendKind::Fanotify}, {"inotify", TBackendKind::Inotify}};
 }

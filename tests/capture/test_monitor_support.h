@@ -169,8 +169,12 @@ public:
     // Waits (for real kernel events, with a generous deadline) until pred holds for the items.
     bool waitUntil(const std::function<bool(const std::vector<TItemObj>&)>& pred)
     {
+        return waitUntilFor(std::chrono::seconds(30), pred);
+    }
+    bool waitUntilFor(std::chrono::milliseconds limit, const std::function<bool(const std::vector<TItemObj>&)>& pred)
+    {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(30), [&] { return pred(items_); });
+        return changed_.wait_for(lock, limit, [&] { return pred(items_); });
     }
 
 private:

@@ -162,7 +162,7 @@ TEST(CompanionArgs, BadArgumentsAreNamed)
         {{"--format", "xml"}, "--format"},
         {{"--duration", "0"}, "--duration"},
         {{"--duration", "soon"}, "--duration"},
-        {{"--backend", "inotify"}, "--backend"},
+        {{"--backend", "kqueue"}, "--backend"},
         {{"--root", "/nonexistent/fm-root"}, "--root"},
         {{"--config", "/nonexistent/config.ini"}, "--config"},
         {{"--report", "/nonexistent/fm-folder/r.txt"}, "--report"},

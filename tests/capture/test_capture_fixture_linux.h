@@ -1,0 +1,93 @@
+// A recording of one temporary folder by a chosen backend, for the capture tests. The workloads
+// run in child processes.
+#pragma once
+
+#include "capture/UntShellMonitorThread.h"
+
+#include "test_capture_support_linux.h"
+#include "test_monitor_support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using TSeen = std::tuple<int, std::string, std::string>; // event, path, new path
+
+inline const char* backendKindName(TBackendKind kind)
+{
+    return kind == TBackendKind::Inotify ? "inotify" : kind == TBackendKind::Fanotify ? "fanotify" : "auto";
+}
+
+class TCaptureFixture {
+protected:
+    TCallLog log;
+    TMarkingInvoker invoker;
+    TFakeSettings settings{log};
+    TFakeView view{log};
+    TCollectingSink sink;
+    TTempFolder folder;
+    std::unique_ptr<TShellMonitor> monitor;
+
+    // Starts recording the folder; a reason to skip when the backend or its watch was refused.
+    // Drive events come from mounts anywhere on the system (other tests mount images meanwhile):
+    // only the cases about drives ask for them.
+    std::string startRecording(TBackendChoice choice, bool driveEvents = false)
+    {
+        if (!choice.backend)
+            return choice.reason;
+        settings.events.assign(kEventCount, true);
+        if (!driveEvents)
+            for (int kind : {evDriveAdd, evDriveAddGui, evDriveRemoved, evMediaInserted, evMediaRemoved, evNetShare, evNetUnshare})
+                settings.events[kind] = false;
+        monitor = std::make_unique<TShellMonitor>(invoker, settings, view, sink, std::move(choice),
+                                                  [this] { return std::vector<std::string>{folder.path()}; },
+                                                  std::chrono::milliseconds(50));
+        monitor->start();
+        if (!monitor->waitRecording())
+            return "recording failed: " + monitor->getFailure();
+        return {};
+    }
+    void stopRecording()
+    {
+        if (monitor) {
+            monitor->stop();
+            monitor->wait();
+        }
+    }
+
+    // Runs the workload, stops (everything queued before the stop is delivered), returns what
+    // was seen, with paths inside the folder made relative to it.
+    std::vector<TSeen> record(const std::string& script)
+    {
+        const TShellRun run = runShell(folder.path(), script);
+        EXPECT_TRUE(run.succeeded()) << script;
+        return stopAndCollect();
+    }
+    std::vector<TSeen> stopAndCollect()
+    {
+        stopRecording();
+        return seenSoFar();
+    }
+    std::vector<TSeen> seenSoFar()
+    {
+        std::vector<TSeen> seen;
+        for (const TItemObj& item : sink.items())
+            seen.emplace_back(item.getEventNum(), relative(item.getItem1()), relative(item.getItem2()));
+        return seen;
+    }
+    std::string relative(const std::string& path) const
+    {
+        const std::string prefix = folder.path() + "/";
+        return path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path;
+    }
+    void expectNothingLost()
+    {
+        const TCaptureCounters counters = monitor->counters();
+        EXPECT_EQ(counters.overflows, 0u);
+        EXPECT_EQ(counters.refusedWatches, 0u);
+        EXPECT_EQ(counters.unresolvedPaths, 0u);
+    }
+};
