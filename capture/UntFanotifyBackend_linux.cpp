@@ -7,11 +7,11 @@
 
 #include "pipeline/UntItemsStackThread.h"
 #include "util/UntOsHandle.h"
+#include "util/UntWakeEvent_linux.h"
 #include "util/UntText.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/fanotify.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -94,8 +94,8 @@ constexpr std::uint64_t markMask(const TEventKinds& kinds)
 
 class TFanotifyBackend final : public TCaptureBackend {
 public:
-    TFanotifyBackend(TFdObj group, TFdObj stopFd, bool inotifyFallback)
-        : group_(std::move(group)), stopFd_(std::move(stopFd)), inotifyFallback_(inotifyFallback)
+    TFanotifyBackend(TFdObj group, TWakeEvent stop, bool inotifyFallback)
+        : group_(std::move(group)), stop_(std::move(stop)), inotifyFallback_(inotifyFallback)
     {
         kinds_.fill(false);
     }
@@ -118,11 +118,7 @@ public:
     }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
-    void stop() override
-    {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t written = ::write(stopFd_.get(), &one, sizeof one);
-    }
+    void stop() override { stop_.signal(); }
     TCaptureCounters counters() const override
     {
         TCaptureCounters result;
@@ -173,7 +169,7 @@ private:
     void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
 
     TFdObj group_;
-    TFdObj stopFd_;
+    TWakeEvent stop_;
     const bool inotifyFallback_;
     // Roots on filesystems that refuse a mark, watched folder by folder in the same loop.
     std::unique_ptr<TInotifySource> fallback_; // set on the monitor thread under warningsMutex_
@@ -268,7 +264,7 @@ void TFanotifyBackend::run()
     if (!queue_)
         throw std::logic_error("fanotify backend run before open");
     pollfd fds[4] = {{group_.get(), POLLIN, 0},
-                     {stopFd_.get(), POLLIN, 0},
+                     {stop_.fd(), POLLIN, 0},
                      {mounts_ ? mounts_->pollFd() : -1, TMountWatcher::kPollEvents, 0},
                      {-1, POLLIN, 0}};
     followDrives_ = mounts_ && !roots_.empty() &&
@@ -519,10 +515,10 @@ std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot, bool i
             whyNot += " (the kernel has no fanotify)";
         return nullptr;
     }
-    TFdObj stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!stopFd) {
+    TWakeEvent stop;
+    if (!stop) {
         whyNot = "fanotify: no stop handle: " + errorText(errno);
         return nullptr;
     }
-    return std::make_unique<TFanotifyBackend>(std::move(group), std::move(stopFd), inotifyFallback);
+    return std::make_unique<TFanotifyBackend>(std::move(group), std::move(stop), inotifyFallback);
 }

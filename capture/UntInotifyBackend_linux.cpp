@@ -5,7 +5,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,7 +72,7 @@ void TInotifyBackend::run()
     if (!queue_)
         throw std::logic_error("inotify backend run before open");
     pollfd fds[3] = {{inotify_.get(), POLLIN, 0},
-                     {stopFd_.get(), POLLIN, 0},
+                     {stop_.fd(), POLLIN, 0},
                      {mounts_ ? mounts_->pollFd() : -1, TMountWatcher::kPollEvents, 0}};
     followDrives_ = mounts_ && !roots_.empty() &&
                     std::all_of(roots_.begin(), roots_.end(), [&](const std::string& root) { return mounts_->isMountPoint(root); });
@@ -223,10 +222,10 @@ std::unique_ptr<TInotifySource> openInotifyBackend(std::string& whyNot, const TI
         whyNot = "inotify refused: " + errorText(errno);
         return nullptr;
     }
-    TFdObj stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!stopFd) {
+    TWakeEvent stop;
+    if (!stop) {
         whyNot = "inotify: no stop handle: " + errorText(errno);
         return nullptr;
     }
-    return std::make_unique<TInotifyBackend>(std::move(inotify), std::move(stopFd), options);
+    return std::make_unique<TInotifyBackend>(std::move(inotify), std::move(stop), options);
 }

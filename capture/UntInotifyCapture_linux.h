@@ -6,6 +6,7 @@
 #include "capture/UntMountWatcher_linux.h"
 #include "pipeline/UntItemsStackThread.h"
 #include "util/UntOsHandle.h"
+#include "util/UntWakeEvent_linux.h"
 
 #include <sys/inotify.h>
 #include <sys/types.h>
@@ -44,8 +45,8 @@ struct TMoveHalf {
 
 class TInotifyBackend final : public TInotifySource {
 public:
-    TInotifyBackend(TFdObj inotify, TFdObj stopFd, const TInotifyOptions& options)
-        : inotify_(std::move(inotify)), stopFd_(std::move(stopFd)), options_(options)
+    TInotifyBackend(TFdObj inotify, TWakeEvent stop, const TInotifyOptions& options)
+        : inotify_(std::move(inotify)), stop_(std::move(stop)), options_(options)
     {
         kinds_.fill(false);
     }
@@ -69,11 +70,7 @@ public:
     }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
-    void stop() override
-    {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t written = ::write(stopFd_.get(), &one, sizeof one);
-    }
+    void stop() override { stop_.signal(); }
     TCaptureCounters counters() const override
     {
         TCaptureCounters result;
@@ -111,7 +108,7 @@ private:
     std::uint32_t watchMask() const;
 
     TFdObj inotify_;
-    TFdObj stopFd_;
+    TWakeEvent stop_;
     TInotifyOptions options_;
     TItemsStack* queue_ = nullptr;
     std::unique_ptr<TMountWatcher> mounts_;

@@ -5,7 +5,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
