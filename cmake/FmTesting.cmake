@@ -26,7 +26,9 @@ function(fm_add_test)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${T_NAME}>)
     set_tests_properties(${T_NAME} PROPERTIES LABELS windows
-      ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all")
+      ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all"
+      # A program stuck under Wine fails after this long instead of holding up the run.
+      TIMEOUT 300)
   else()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
