@@ -109,11 +109,10 @@ public:
     void open(TItemsStack& queue) override
     {
         queue_ = &queue;
-        mounts_ = std::make_unique<TMountWatcher>();
-        if (!mounts_->valid()) {
+        std::string error;
+        if (!(mounts_ = openMountWatcher(error))) {
             std::lock_guard lock(warningsMutex_);
-            warnings_.push_back(mounts_->error());
-            mounts_.reset();
+            warnings_.push_back(error);
         }
     }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;

@@ -60,11 +60,10 @@ public:
     {
         queue_ = &queue;
         if (options_.watchMounts) {
-            mounts_ = std::make_unique<TMountWatcher>();
-            if (!mounts_->valid()) {
+            std::string error;
+            if (!(mounts_ = openMountWatcher(error))) {
                 std::lock_guard lock(warningsMutex_);
-                warnings_.push_back(mounts_->error());
-                mounts_.reset();
+                warnings_.push_back(error);
             }
         }
     }

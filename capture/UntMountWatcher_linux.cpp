@@ -189,3 +189,12 @@ std::vector<TMountEntry> TMountWatcher::read()
     }
     return parseMountInfo(text);
 }
+
+std::unique_ptr<TMountWatcher> openMountWatcher(std::string& error)
+{
+    auto watcher = std::make_unique<TMountWatcher>();
+    if (watcher->valid())
+        return watcher;
+    error = watcher->error();
+    return nullptr;
+}

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,3 +61,7 @@ private:
     bool pending_ = false;
     std::chrono::steady_clock::time_point lastRead_;
 };
+
+// The system's mount table watcher, or null with the reason in error.
+std::unique_ptr<TMountWatcher> openMountWatcher(std::string& error);
+
