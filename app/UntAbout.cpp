@@ -2,7 +2,7 @@
 
 #include "app/UntAppServices.h"
 #include "util/UntFunctions.h"
-#include "app/UntPictures.h"
+#include "app/UntMainImages.h"
 #include "pipeline/UntMakerLinks.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassToolButton.h"

@@ -1,6 +1,6 @@
 #include "app/UntAppServices.h"
 
-#include "app/UntIconRegistry.h"
+#include "widgets/UntIconRegistry.h"
 #include "util/UntText.h"
 
 #include "util/UntFunctions.h"

@@ -4,11 +4,11 @@
 #pragma once
 
 #include "app/UntExport.h"
-#include "app/UntPictures.h"
+#include "app/UntMainImages.h"
 #include "app/UntQtInvoker.h"
 #include "app/UntSettingsLink.h"
 #include "app/UntViewModels.h"
-#include "capture/UntShellMonitorThread.h"
+#include "monitor/UntShellMonitorThread.h"
 #include "pipeline/UntDeliverySink.h"
 #include "pipeline/UntEventList.h"
 #include "pipeline/UntEventTree.h"
@@ -77,9 +77,8 @@ public:
     void shutdown();
 
     // TMonitorView
-    void showRecordingStarted() override;
-    void showRecordingStopped(bool clean) override;
-    void showPaused(bool paused) override;
+    void showState(TRecordingState state) override;
+    void clearViews() override;
     // TDeliverySink
     void batchStart(int count) override;
     void treeStep(const TItemObj& item) override;
@@ -144,7 +143,7 @@ private:
     void setPicture(TGlassToolButton* button, int picture, const QString& caption);
     void showTray();
     void hideTray();
-    void clearViews();
+    void showIdle();
     void flushRows();
     void refreshCaptureStatus();
 

@@ -2,7 +2,7 @@
 // worker's delivery of a batch (TDeliverySink), each run on the user-interface thread.
 #include "app/UntMain.h"
 
-#include "app/UntPictures.h"
+#include "app/UntMainImages.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
@@ -28,20 +28,28 @@ void TFrmMain::refreshCaptureStatus()
         setStatus(QStringLiteral("Live Capture. (%1 events lost)").arg(lost));
 }
 
-void TFrmMain::showRecordingStarted()
+void TFrmMain::showState(TRecordingState state)
 {
-    setPicture(c_.tbRecord, kRecordRunning, QStringLiteral("Stop"));
-    setPicture(c_.tbPause, kPauseRunning, QStringLiteral("Pause"));
-    c_.tbPause->show();
-    refreshCaptureStatus();
+    switch (state) {
+    case TRecordingState::Recording:
+        setPicture(c_.tbRecord, kRecordRunning, QStringLiteral("Stop"));
+        setPicture(c_.tbPause, kPauseRunning, QStringLiteral("Pause"));
+        c_.tbPause->show();
+        refreshCaptureStatus();
+        break;
+    case TRecordingState::Paused:
+        setPicture(c_.tbPause, kPausePaused, QStringLiteral("Resume"));
+        break;
+    case TRecordingState::Idle:
+        showIdle();
+        break;
+    }
 }
 
-void TFrmMain::showRecordingStopped(bool clean)
+void TFrmMain::showIdle()
 {
     setPicture(c_.tbRecord, kRecordIdle, QStringLiteral("Record"));
     c_.tbPause->hide();
-    if (clean)
-        clearViews();
     statusTimer_->stop();
     if (settings_)
         settings_->setRecordMode(false);
@@ -52,14 +60,6 @@ void TFrmMain::showRecordingStopped(bool clean)
     } else if (status() != QLatin1String("idle.")) {
         setStatus(QStringLiteral("idle."));
     }
-}
-
-void TFrmMain::showPaused(bool paused)
-{
-    if (paused)
-        setPicture(c_.tbPause, kPausePaused, QStringLiteral("Resume"));
-    else
-        setPicture(c_.tbPause, kPauseRunning, QStringLiteral("Pause"));
 }
 
 void TFrmMain::addDirectoryFile(const std::string& item1, const std::string& item2, int eventNum)

@@ -1,9 +1,9 @@
 // Program start: the application title, the windows created once in their order, the loop.
 #include "app/UntAbout.h"
 #include "app/UntMain.h"
-#include "app/UntPictures.h"
+#include "app/UntMainImages.h"
 #include "app/UntSettingsAdapter.h"
-#include "settings/UntSettings.h"
+#include "settingsui/UntSettings.h"
 
 #include <QApplication>
 

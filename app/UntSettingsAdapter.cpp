@@ -1,6 +1,6 @@
 #include "app/UntSettingsAdapter.h"
 
-#include "settings/UntSettings.h"
+#include "settingsui/UntSettings.h"
 
 int TSettingsAdapter::driveRowCount() const
 {

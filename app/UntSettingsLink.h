@@ -2,7 +2,7 @@
 // options that steer the main window, the lock while recording, and showing it modally.
 #pragma once
 
-#include "capture/UntShellMonitorThread.h"
+#include "monitor/UntShellMonitorThread.h"
 
 class QWidget;
 

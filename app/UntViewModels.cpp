@@ -1,6 +1,6 @@
 #include "app/UntViewModels.h"
 
-#include "app/UntIconRegistry.h"
+#include "widgets/UntIconRegistry.h"
 
 #include <QBrush>
 #include <QColor>

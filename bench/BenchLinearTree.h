@@ -2,7 +2,7 @@
 // TEventTree, but each child is found by comparing every sibling in order.
 #pragma once
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntEventTree.h"
 
 #include <memory>

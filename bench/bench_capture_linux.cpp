@@ -1,7 +1,7 @@
 // Capture cost of a burst of file creations: the same shell workload run once with no monitor
 // (the baseline) and once while the fanotify monitor records the folder, the captured run timed
 // until the last event has been delivered. Prints the ratio captured / baseline.
-#include "capture/UntShellMonitorThread.h"
+#include "monitor/UntShellMonitorThread.h"
 
 #include <benchmark/benchmark.h>
 
@@ -79,9 +79,8 @@ public:
 
 class TNoView final : public TMonitorView {
 public:
-    void showRecordingStarted() override {}
-    void showRecordingStopped(bool) override {}
-    void showPaused(bool) override {}
+    void showState(TRecordingState) override {}
+    void clearViews() override {}
 };
 
 void BM_BurstCapturedVsUncaptured(benchmark::State& state)

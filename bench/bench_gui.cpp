@@ -4,7 +4,7 @@
 #include "app/UntAppServices.h"
 #include "app/UntQtInvoker.h"
 #include "app/UntViewModels.h"
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntItemsStackThread.h"
 #include "widgets/UntGlassProgressBar.h"
 

@@ -1,6 +1,6 @@
 // Filter throughput against the straightforward way (upper-case both sides at every comparison,
 // scan every entry), and worker delivery throughput into a sink that does nothing.
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntItemsStackThread.h"
 
 #include "BenchRatio.h"

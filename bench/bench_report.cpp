@@ -5,7 +5,7 @@
 // the report grown line by line from temporary strings.
 #include "BenchRatio.h"
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntExportReport.h"
 #include "pipeline/UntMakerLinks.h"
 #include "util/MD5Api.h"

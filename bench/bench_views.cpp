@@ -1,7 +1,7 @@
 // Feeds a million synthetic events into the event tree and list and compares them with a
 // plain baseline: a tree that searches siblings linearly and a list that keeps four strings
 // per row. Reports events per processor second and the peak resident set of each run.
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntEventList.h"
 #include "pipeline/UntEventTree.h"
 

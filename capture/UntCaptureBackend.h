@@ -2,7 +2,7 @@
 // own .cpp; chooseBackend() is the one place that picks one and keeps the reason for a refusal.
 #pragma once
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 #include <array>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-class TItemsStack;
+class TEventSink;
 
 using TEventKinds = std::array<bool, kEventCount>; // index = event number, true = watched
 
@@ -31,7 +31,7 @@ public:
     virtual std::string name() const = 0;
     // On the monitor thread, before any watch: the hidden window, the notification group, the
     // stop handle. Decoded events go to queue, which outlives the backend's run().
-    virtual void open(TItemsStack& queue) = 0;
+    virtual void open(TEventSink& queue) = 0;
     // One watch, recursive: a drive root or (for the companion) any folder. False when refused;
     // the backend counts the refusal in counters() and explains it in warnings().
     virtual bool addWatch(const std::string& root, const TEventKinds& kinds) = 0;

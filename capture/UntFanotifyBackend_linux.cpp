@@ -5,7 +5,7 @@
 #include "capture/UntInotifyWatches_linux.h"
 #include "capture/UntMountWatcher_linux.h"
 
-#include "pipeline/UntItemsStackThread.h"
+#include "events/UntEventSink.h"
 #include "util/UntOsHandle.h"
 #include "util/UntWakeEvent_linux.h"
 #include "util/UntText.h"
@@ -106,7 +106,7 @@ public:
     }
 
     std::string name() const override { return "fanotify"; }
-    void open(TItemsStack& queue) override
+    void open(TEventSink& queue) override
     {
         queue_ = &queue;
         std::string error;
@@ -174,7 +174,7 @@ private:
     std::unique_ptr<TInotifySource> fallback_; // set on the monitor thread under warningsMutex_
     std::unique_ptr<TMountWatcher> mounts_;
     bool followDrives_ = false; // the roots are the drives: a drive mounted later is watched too
-    TItemsStack* queue_ = nullptr;
+    TEventSink* queue_ = nullptr;
     const int selfPid_ = static_cast<int>(::getpid());
 
     TEventKinds kinds_{};

@@ -4,7 +4,7 @@
 #include "capture/UntInotifyBackend_linux.h"
 #include "capture/UntInotifyWatches_linux.h"
 #include "capture/UntMountWatcher_linux.h"
-#include "pipeline/UntItemsStackThread.h"
+#include "events/UntEventSink.h"
 #include "util/UntOsHandle.h"
 #include "util/UntWakeEvent_linux.h"
 
@@ -56,7 +56,7 @@ public:
     }
 
     std::string name() const override { return "inotify"; }
-    void open(TItemsStack& queue) override
+    void open(TEventSink& queue) override
     {
         queue_ = &queue;
         if (options_.watchMounts) {
@@ -109,7 +109,7 @@ private:
     TFdObj inotify_;
     TWakeEvent stop_;
     TInotifyOptions options_;
-    TItemsStack* queue_ = nullptr;
+    TEventSink* queue_ = nullptr;
     std::unique_ptr<TMountWatcher> mounts_;
     bool followDrives_ = false; // the roots are the drives: a drive mounted later is watched too
     TEventKinds kinds_{};

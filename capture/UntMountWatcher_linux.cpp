@@ -1,6 +1,6 @@
 #include "capture/UntMountWatcher_linux.h"
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 class TShellNotifierObj {
 public:

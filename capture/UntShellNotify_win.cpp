@@ -1,10 +1,11 @@
 #include "capture/UntShellNotify_win.h"
 
 #include "capture/UntShellNotifierObj_win.h"
-#include "pipeline/UntItemsStackThread.h"
+#include "events/UntEventSink.h"
 #include "util/UntWide.h"
 
 #include <atomic>
+#include <chrono>
 #include <vector>
 
 namespace {
@@ -94,7 +95,7 @@ public:
     TShellNotifyBackend& operator=(const TShellNotifyBackend&) = delete;
 
     std::string name() const override { return "shell change notifications"; }
-    void open(TItemsStack& queue) override;
+    void open(TEventSink& queue) override;
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
     void stop() override;
@@ -107,7 +108,7 @@ private:
     static bool registerWindowClass();
     void cleanUp();
 
-    TItemsStack* queue_ = nullptr;
+    TEventSink* queue_ = nullptr;
     std::atomic<DWORD> threadId_{0};
     std::atomic<bool> stopRequested_{false};
     std::atomic<std::uint64_t> refusedWatches_{0};
@@ -143,7 +144,7 @@ LRESULT CALLBACK TShellNotifyBackend::windowProcedure(HWND hwnd, UINT msg, WPARA
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-void TShellNotifyBackend::open(TItemsStack& queue)
+void TShellNotifyBackend::open(TEventSink& queue)
 {
     queue_ = &queue;
     // Gives this thread its message queue, so a stop posted before run() waits there.
@@ -235,7 +236,10 @@ LRESULT TShellNotifyBackend::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) noe
             if (pair && ((pair[0] && item1.empty()) || (pair[1] && item2.empty())))
                 unresolvedPaths_.fetch_add(1);
         }
-        queue_->addItem(std::move(item1), std::move(item2), *eventNum);
+        std::vector<TItemObj> one;
+        one.emplace_back(std::move(item1), std::move(item2), *eventNum,
+                         TEventOrigin{std::chrono::system_clock::now(), 0, {}});
+        queue_->addItems(std::move(one));
     } catch (...) {
         unresolvedPaths_.fetch_add(1);
     }

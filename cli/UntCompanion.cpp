@@ -1,6 +1,6 @@
 #include "cli/UntCompanion.h"
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "cli/UntCompanionConsole.h"
 #include "pipeline/UntExportReport.h"
 #include "pipeline/UntMakerLinks.h"

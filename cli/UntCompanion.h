@@ -2,7 +2,7 @@
 #pragma once
 
 #include "capture/UntCaptureBackend.h"
-#include "capture/UntShellMonitorThread.h"
+#include "monitor/UntShellMonitorThread.h"
 #include "pipeline/UntDeliverySink.h"
 #include "pipeline/UntEventList.h"
 #include "pipeline/UntEventTree.h"
@@ -103,9 +103,8 @@ private:
 // There is no window: nothing to show.
 class TCompanionView final : public TMonitorView {
 public:
-    void showRecordingStarted() override {}
-    void showRecordingStopped(bool) override {}
-    void showPaused(bool) override {}
+    void showState(TRecordingState) override {}
+    void clearViews() override {}
 };
 
 // Every drive root the system helpers list (fixed and removable drives).

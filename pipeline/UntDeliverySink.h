@@ -2,7 +2,7 @@
 // user-interface thread, inside a synchronous step.
 #pragma once
 
-#include "pipeline/UntItemObj.h"
+#include "events/UntItemObj.h"
 
 class TDeliverySink {
 public:

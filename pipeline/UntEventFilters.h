@@ -1,7 +1,7 @@
 // The excluded-folder list (removes) and the extension list (keeps) of a recording.
 #pragma once
 
-#include "pipeline/UntItemObj.h"
+#include "events/UntItemObj.h"
 #include "util/UntText.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #include "pipeline/UntEventList.h"
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 #include <algorithm>
 #include <cstring>

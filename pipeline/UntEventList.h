@@ -5,7 +5,7 @@
 // in one shared text arena, the column texts derived from them on demand.
 #pragma once
 
-#include "pipeline/UntItemObj.h"
+#include "events/UntItemObj.h"
 #include "pipeline/UntMarks.h"
 #include "pipeline/UntViewIcons.h"
 #include "util/UntText.h"

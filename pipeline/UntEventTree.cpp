@@ -1,6 +1,6 @@
 #include "pipeline/UntEventTree.h"
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 #include <algorithm>
 #include <ctime>

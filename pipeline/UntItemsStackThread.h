@@ -2,9 +2,10 @@
 // filtered, then handed to the user-interface thread in chunks.
 #pragma once
 
+#include "events/UntEventSink.h"
 #include "pipeline/UntDeliverySink.h"
 #include "pipeline/UntEventFilters.h"
-#include "pipeline/UntItemObj.h"
+#include "events/UntItemObj.h"
 #include "pipeline/UntSyncInvoker.h"
 
 #include <atomic>
@@ -36,20 +37,20 @@ private:
     std::condition_variable_any wake_;
 };
 
-class TItemsStack {
+class TItemsStack final : public TEventSink {
 public:
     // invoker and sink must outlive the worker. A null clock means once a second.
     TItemsStack(TSyncInvoker& invoker, TDeliverySink& sink, std::unique_ptr<TBatchClock> clock = nullptr,
                 TPathStyle style = kNativePathStyle);
     // Requests termination and waits for the thread: the batch in progress is completed first.
-    ~TItemsStack();
+    ~TItemsStack() override;
     TItemsStack(const TItemsStack&) = delete;
     TItemsStack& operator=(const TItemsStack&) = delete;
 
     // Any thread. Appends after the worker has ended are dropped and counted.
     void addItem(std::string item1, std::string item2, std::int32_t eventNum);
     void addItem(TItemObj item);
-    void addItems(std::vector<TItemObj> items); // one lock for a whole drained read
+    void addItems(std::vector<TItemObj> items) override; // one lock for a whole drained read
 
     void setPause(bool value) { paused_.store(value); }
     bool getPause() const { return paused_.load(); }

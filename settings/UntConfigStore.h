@@ -6,7 +6,7 @@
 //   [FILTERS] EXTENSIONS, DIRECTORIES   Base64 of the entries, each followed by CR LF
 #pragma once
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 #include <array>
 #include <string>

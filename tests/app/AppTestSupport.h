@@ -46,7 +46,7 @@ public:
 class TFakeBackend final : public TCaptureBackend {
 public:
     std::string name() const override { return "fake"; }
-    void open(TItemsStack& queue) override { queue_ = &queue; }
+    void open(TEventSink& queue) override { queue_ = &queue; }
     bool addWatch(const std::string&, const TEventKinds&) override { return true; }
     void run() override
     {
@@ -71,7 +71,7 @@ public:
     std::atomic<std::uint64_t> lost{0};
 
 private:
-    TItemsStack* queue_ = nullptr;
+    TEventSink* queue_ = nullptr;
     std::mutex mutex_;
     std::condition_variable stopped_;
     bool stop_ = false;

@@ -3,8 +3,8 @@
 #include "AppTestSupport.h"
 #include "app/UntAbout.h"
 #include "app/UntSettingsAdapter.h"
-#include "settings/UntSettings.h"
-#include "capture/UntEvents.h"
+#include "settingsui/UntSettings.h"
+#include "events/UntEvents.h"
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
 

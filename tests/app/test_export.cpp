@@ -1,6 +1,6 @@
 // The save button's export, with the dialogs answered by a fake and real files written.
 #include "app/UntExport.h"
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntMakerLinks.h"
 #include "tests/util/TestTempFolder.h"
 
@@ -351,10 +351,3 @@ TEST_F(QtExportUiTest, TheProgressDialogIsModalToTheWindowAndCancels)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,4 +1,4 @@
-#include "app/UntIconRegistry.h"
+#include "widgets/UntIconRegistry.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -43,10 +43,3 @@ TEST(IconRegistry, PathIconsLookAtTheRealPath)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -73,10 +73,3 @@ TEST(QtInvoker, CloseReleasesAWaitingCallerAndTheQueuedStepNeverRuns)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

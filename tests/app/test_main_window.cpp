@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
 #include "app/UntAbout.h"
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassBars.h"
 #include "widgets/UntGlassPanel.h"
@@ -433,10 +433,3 @@ TEST(AboutBox, CaptionSizeAndItsFourAddresses)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
 #include "app/UntViewModels.h"
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -131,10 +131,3 @@ TEST(ListItemModel, ColumnsCaptionsColoursAndBatchedInsertion)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

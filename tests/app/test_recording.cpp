@@ -101,10 +101,3 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -2,7 +2,7 @@
 // run in child processes.
 #pragma once
 
-#include "capture/UntShellMonitorThread.h"
+#include "monitor/UntShellMonitorThread.h"
 
 #include "test_capture_support_linux.h"
 #include "test_monitor_support.h"

@@ -2,7 +2,7 @@
 // record every call, a sink that collects what the worker delivers.
 #pragma once
 
-#include "capture/UntShellMonitorThread.h"
+#include "monitor/UntShellMonitorThread.h"
 
 #include <gtest/gtest.h>
 
@@ -127,9 +127,13 @@ class TFakeView final : public TMonitorView {
 public:
     explicit TFakeView(TCallLog& log) : log_(log) {}
     int changesOutsideSteps = 0;
-    void showRecordingStarted() override { note("view started"); }
-    void showRecordingStopped(bool clean) override { note(clean ? "view stopped clean" : "view stopped"); }
-    void showPaused(bool paused) override { log_.add(paused ? "view paused" : "view resumed"); }
+    void showState(TRecordingState state) override
+    {
+        note(state == TRecordingState::Recording ? "view recording"
+             : state == TRecordingState::Paused  ? "view paused"
+                                                 : "view idle");
+    }
+    void clearViews() override { note("view cleared"); }
 
 private:
     void note(const std::string& what)

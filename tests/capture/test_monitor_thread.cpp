@@ -1,5 +1,5 @@
 // The monitor thread's start-up, stop and failure paths against a fake backend.
-#include "capture/UntShellMonitorThread.h"
+#include "monitor/UntShellMonitorThread.h"
 
 #include "test_monitor_support.h"
 
@@ -23,7 +23,7 @@ public:
     TFakeBackend(TCallLog& log, TFakeScript& script) : log_(log), script_(script) {}
     ~TFakeBackend() override { log_.add("backend destroyed"); }
     std::string name() const override { return "fake"; }
-    void open(TItemsStack& queue) override
+    void open(TEventSink& queue) override
     {
         log_.add("backend open");
         if (script_.throwOnOpen)
@@ -72,7 +72,7 @@ public:
 private:
     TCallLog& log_;
     TFakeScript& script_;
-    TItemsStack* queue_ = nullptr;
+    TEventSink* queue_ = nullptr;
     std::mutex mutex_;
     std::condition_variable stopped_;
     bool stop_ = false;
@@ -120,8 +120,8 @@ TEST_F(MonitorThread, WatchesTheRootsAndKindsThatTheRowsLeaveOn)
     EXPECT_EQ(monitor->getWatchedRoots(), (std::vector<std::string>{"C:\\", "E:\\"}));
 
     // The buttons change before anything is watched; every read and change is a step of its own.
-    ASSERT_GE(log.indexOf("view started"), 0);
-    EXPECT_LT(log.indexOf("view started"), log.indexOf("backend watch C:\\"));
+    ASSERT_GE(log.indexOf("view recording"), 0);
+    EXPECT_LT(log.indexOf("view recording"), log.indexOf("backend watch C:\\"));
     EXPECT_EQ(settings.readsOutsideSteps, 0);
     EXPECT_EQ(view.changesOutsideSteps, 0);
     // start, filters, counts, one per drive row, one per event row
@@ -199,11 +199,11 @@ TEST_P(MonitorThreadStop, TakesEverythingDownInOrderAndClearsOnlyWhenAsked)
     ASSERT_EQ(items.size(), 300u);
     for (int i = 0; i < 300; ++i)
         ASSERT_EQ(items[i].getItem1(), "/r/f" + std::to_string(i));
-    const std::string stopped = GetParam() ? "view stopped clean" : "view stopped";
     const int runEnd = log.indexOf("backend run end");
     const int destroyed = log.indexOf("backend destroyed");
     const int lastBatch = log.indexOf("sink batch end");
-    const int stopStep = log.indexOf(stopped);
+    const int stopStep = log.indexOf("view idle");
+    EXPECT_EQ(log.indexOf("view cleared"), GetParam() ? stopStep - 1 : -1);
     ASSERT_GE(runEnd, 0);
     EXPECT_LT(runEnd, destroyed);
     EXPECT_LT(destroyed, lastBatch);
@@ -222,7 +222,7 @@ TEST_F(MonitorThread, AStartUpFailureStillRestoresTheButtons)
     EXPECT_FALSE(monitor->waitRecording());
     monitor->wait();
     EXPECT_NE(monitor->getFailure().find("notification window"), std::string::npos);
-    EXPECT_LT(log.indexOf("view started"), log.indexOf("view stopped"));
+    EXPECT_LT(log.indexOf("view recording"), log.indexOf("view idle"));
     EXPECT_GE(log.indexOf("backend destroyed"), 0);
     EXPECT_TRUE(script.watches.empty());
 }
@@ -235,7 +235,7 @@ TEST_F(MonitorThread, NoBackendIsAFailureWithItsReason)
     EXPECT_FALSE(monitor.waitRecording());
     monitor.wait();
     EXPECT_NE(monitor.getFailure().find("fanotify refused: nope"), std::string::npos);
-    EXPECT_GE(log.indexOf("view stopped"), 0);
+    EXPECT_GE(log.indexOf("view idle"), 0);
 }
 
 TEST_F(MonitorThread, RefusedWatchesAreCountedAndTheOthersGoOn)
@@ -262,7 +262,7 @@ TEST_F(MonitorThread, ProgramExitDuringStartUpSkipsTheRemainingStepsButCleansUp)
     EXPECT_EQ(invoker.steps(), 3);
     EXPECT_EQ(log.indexOf("settings driveRow 0"), -1);
     EXPECT_GE(log.indexOf("backend destroyed"), 0);
-    EXPECT_EQ(log.indexOf("view stopped"), -1);
+    EXPECT_EQ(log.indexOf("view idle"), -1);
 }
 
 TEST_F(MonitorThread, PauseDoesNothingBeforeTheWorkerExistsAndHoldsDeliveriesAfter)
@@ -281,8 +281,9 @@ TEST_F(MonitorThread, PauseDoesNothingBeforeTheWorkerExistsAndHoldsDeliveriesAft
     monitor->wait();
     // Held by the pause when the recording ended: never shown.
     EXPECT_TRUE(sink.items().empty());
+    const auto shown = log.entries().size();
     monitor->setPause(false);
-    EXPECT_EQ(log.indexOf("view resumed"), -1);
+    EXPECT_EQ(log.entries().size(), shown);
 }
 
 TEST_F(MonitorThread, ResumedDeliveriesArriveOnTheNextTick)
@@ -293,7 +294,10 @@ TEST_F(MonitorThread, ResumedDeliveriesArriveOnTheNextTick)
     ASSERT_TRUE(monitor->waitRecording());
     monitor->setPause(true);
     monitor->setPause(false);
-    EXPECT_LT(log.indexOf("view paused"), log.indexOf("view resumed"));
+    const auto entries = log.entries();
+    const auto paused = std::find(entries.begin(), entries.end(), "view paused");
+    ASSERT_NE(paused, entries.end());
+    EXPECT_NE(std::find(paused, entries.end(), "view recording"), entries.end()); // resumed
     EXPECT_TRUE(sink.waitUntil([](const auto& items) { return items.size() == 4; }));
     monitor->stop();
 }
@@ -305,7 +309,7 @@ TEST_F(MonitorThread, StopBeforeStartEndsAtOnceAndDestructionJoins)
     monitor->start();
     EXPECT_FALSE(monitor->waitRecording());
     monitor.reset();
-    EXPECT_GE(log.indexOf("view stopped"), 0);
+    EXPECT_GE(log.indexOf("view idle"), 0);
     EXPECT_EQ(log.indexOf("backend run"), -1);
 }
 

@@ -1,7 +1,7 @@
 // The mount table diffed into drive events, on made-up tables and on real loop mounts.
 #include "capture/UntMountWatcher_linux.h"
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "pipeline/UntItemObj.h"
+#include "events/UntItemObj.h"
 
 #include <string>
 #include <vector>

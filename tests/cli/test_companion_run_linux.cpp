@@ -1,6 +1,6 @@
 // filesmonitor-cli end to end: started as a program, fed by a workload in another process.
 #include "capture/UntCaptureBackend.h"
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntEventFilters.h"
 #include "pipeline/UntExportReport.h"
 #include "pipeline/UntMakerLinks.h"

@@ -1,6 +1,6 @@
 #include "ViewsTestSupport.h"
 
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntMarks.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntEventFilters.h"
 
 #include <gtest/gtest.h>

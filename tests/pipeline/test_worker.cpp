@@ -1,5 +1,5 @@
 #include "TestClock.h"
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntItemsStackThread.h"
 
 #include <gtest/gtest.h>

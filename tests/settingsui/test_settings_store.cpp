@@ -1,8 +1,8 @@
 // The settings window and "config.ini": defaults, the first save, save and restore, a refused
 // write, and settings that survive a restart (a second window, a second process).
 #include "settings/UntIniUtilsObj.h"
-#include "settings/UntSettings.h"
-#include "settings/UntSettingsImages.h"
+#include "settingsui/UntSettings.h"
+#include "settingsui/UntSettingsImages.h"
 #include "util/UntText.h"
 #include "TestSettingsDump.h"
 #include "TestSettingsFakes.h"

@@ -1,4 +1,4 @@
-#include "capture/UntShellMonitorThread.h"
+#include "monitor/UntShellMonitorThread.h"
 
 #include "util/UntText.h"
 
@@ -100,7 +100,7 @@ void TShellMonitor::setPause(bool value)
             return;
     }
     worker->setPause(value);
-    view_.showPaused(value); // the caller is the user-interface thread already
+    view_.showState(value ? TRecordingState::Paused : TRecordingState::Recording); // on the user-interface thread already
 }
 
 void TShellMonitor::stop()
@@ -231,7 +231,7 @@ void TShellMonitor::execute()
 
 void TShellMonitor::startUp(TStartValues& values)
 {
-    step([this] { view_.showRecordingStarted(); });
+    step([this] { view_.showState(TRecordingState::Recording); });
     if (!backend_)
         throw std::runtime_error("no capture backend: " + backendReason_);
 
@@ -321,7 +321,11 @@ void TShellMonitor::cleanUp()
 
     if (uiOpen_) {
         try {
-            invoker_.synchronize([this] { view_.showRecordingStopped(settings_.autoClean()); });
+            invoker_.synchronize([this] {
+                if (settings_.autoClean())
+                    view_.clearViews();
+                view_.showState(TRecordingState::Idle);
+            });
         } catch (const TSyncClosed&) {
             uiOpen_ = false;
         } catch (const std::exception& error) {

@@ -1,4 +1,4 @@
-#include "settings/UntSettingsImages.h"
+#include "settingsui/UntSettingsImages.h"
 
 #include "widgets/UntPictures.h"
 

@@ -1,10 +1,10 @@
-#include "settings/UntSettings.h"
+#include "settingsui/UntSettings.h"
 
-#include "settings/UntAddExtension.h"
-#include "settings/UntBrowseFolder.h"
+#include "settingsui/UntAddExtension.h"
+#include "settingsui/UntBrowseFolder.h"
 #include "settings/UntConfigPath.h"
-#include "settings/UntListViewText.h"
-#include "settings/UntSettingsImages.h"
+#include "settingsui/UntListViewText.h"
+#include "settingsui/UntSettingsImages.h"
 #include "util/UntText.h"
 #include "widgets/UntGlassPanel.h"
 

@@ -1,4 +1,4 @@
-#include "settings/UntSettingsServices.h"
+#include "settingsui/UntSettingsServices.h"
 
 #include "util/UntFunctions.h"
 #include "util/UntText.h"

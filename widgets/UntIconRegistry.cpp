@@ -1,4 +1,4 @@
-#include "app/UntIconRegistry.h"
+#include "widgets/UntIconRegistry.h"
 
 #include "util/UntText.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "settings/UntConfigStore.h"
-#include "settings/UntSettingsServices.h"
+#include "settingsui/UntSettingsServices.h"
 
 #include <QDialog>
 

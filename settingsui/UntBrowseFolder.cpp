@@ -1,4 +1,4 @@
-#include "settings/UntBrowseFolder.h"
+#include "settingsui/UntBrowseFolder.h"
 
 #include <QApplication>
 #include <QDir>

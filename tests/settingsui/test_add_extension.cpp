@@ -1,9 +1,9 @@
 // The extension dialog, the list-view helpers and the folder picker.
-#include "settings/UntAddExtension.h"
-#include "settings/UntBrowseFolder.h"
-#include "settings/UntListViewText.h"
-#include "settings/UntSettings.h"
-#include "settings/UntSettingsImages.h"
+#include "settingsui/UntAddExtension.h"
+#include "settingsui/UntBrowseFolder.h"
+#include "settingsui/UntListViewText.h"
+#include "settingsui/UntSettings.h"
+#include "settingsui/UntSettingsImages.h"
 #include "widgets/UntGlassToolButton.h"
 #include "TestSettingsFakes.h"
 

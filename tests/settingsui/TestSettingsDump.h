@@ -1,7 +1,7 @@
 // Everything a settings window shows that "config.ini" keeps, as one text.
 #pragma once
 
-#include "settings/UntSettings.h"
+#include "settingsui/UntSettings.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Stand-ins for the drives, the message boxes and the folder picker of the settings window.
 #pragma once
 
-#include "settings/UntSettingsServices.h"
+#include "settingsui/UntSettingsServices.h"
 
 #include <cstdint>
 #include <map>

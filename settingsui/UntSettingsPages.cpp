@@ -1,7 +1,7 @@
 // The four pages of the settings window and their controls, at their design places.
-#include "settings/UntSettings.h"
+#include "settingsui/UntSettings.h"
 
-#include "settings/UntSettingsImages.h"
+#include "settingsui/UntSettingsImages.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassToolButton.h"

@@ -1,7 +1,7 @@
 // The drives page: one checked row per drive, with its file system and a usage bar.
-#include "settings/UntSettings.h"
+#include "settingsui/UntSettings.h"
 
-#include "app/UntIconRegistry.h"
+#include "widgets/UntIconRegistry.h"
 #include "widgets/UntGlassProgressBar.h"
 
 #include <QHBoxLayout>

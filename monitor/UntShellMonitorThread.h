@@ -38,17 +38,20 @@ public:
     virtual bool autoClean() const = 0;
 };
 
+// What a recording looks like to the user.
+enum class TRecordingState {
+    Idle,      // no recording
+    Recording, // capturing and delivering; a new recording is never paused
+    Paused,    // capturing, deliveries held until resumed
+};
+
 // What the monitor changes on the main window. Every call runs on the user-interface thread.
 class TMonitorView {
 public:
     virtual ~TMonitorView() = default;
-    // Record button "Stop" (image 11), pause button visible. A new recording is never paused,
-    // so the pause button shows "Pause" (image 7) again.
-    virtual void showRecordingStarted() = 0;
-    // Record button "Record" (image 8), pause button hidden; both views emptied when clean.
-    virtual void showRecordingStopped(bool clean) = 0;
-    // Pause button "Resume" (image 6) when paused, else "Pause" (image 7).
-    virtual void showPaused(bool paused) = 0;
+    virtual void showState(TRecordingState state) = 0;
+    // Both views emptied, at the end of a recording whose settings ask for it.
+    virtual void clearViews() = 0;
 };
 
 // The roots to watch, in order: the fixed and removable drive roots, or the folders named by the user.

@@ -1,4 +1,4 @@
-#include "capture/UntEvents.h"
+#include "events/UntEvents.h"
 
 #include "util/UntText.h"
 

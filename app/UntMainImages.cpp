@@ -1,4 +1,4 @@
-#include "app/UntPictures.h"
+#include "app/UntMainImages.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
 // The settings window's controls: page tree, drives page, event list, record mode, folder and
 // extension lists.
-#include "app/UntIconRegistry.h"
-#include "settings/UntSettings.h"
-#include "settings/UntSettingsImages.h"
+#include "widgets/UntIconRegistry.h"
+#include "settingsui/UntSettings.h"
+#include "settingsui/UntSettingsImages.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassProgressBar.h"

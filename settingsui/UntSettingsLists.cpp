@@ -1,12 +1,12 @@
 // The event, extension and folder lists of the settings window.
-#include "settings/UntSettings.h"
+#include "settingsui/UntSettings.h"
 
-#include "app/UntIconRegistry.h"
-#include "capture/UntEvents.h"
-#include "settings/UntAddExtension.h"
+#include "widgets/UntIconRegistry.h"
+#include "events/UntEvents.h"
+#include "settingsui/UntAddExtension.h"
 #include "settings/UntExtensionParser.h"
-#include "settings/UntListViewText.h"
-#include "settings/UntSettingsImages.h"
+#include "settingsui/UntListViewText.h"
+#include "settingsui/UntSettingsImages.h"
 #include "util/UntText.h"
 
 #include <QFileInfo>

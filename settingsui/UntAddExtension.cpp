@@ -1,6 +1,6 @@
-#include "settings/UntAddExtension.h"
+#include "settingsui/UntAddExtension.h"
 
-#include "settings/UntSettingsImages.h"
+#include "settingsui/UntSettingsImages.h"
 #include "widgets/UntGlassBars.h"
 #include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassToolButton.h"

@@ -1,4 +1,4 @@
-#include "settings/UntListViewText.h"
+#include "settingsui/UntListViewText.h"
 
 #include "util/UntText.h"
 
