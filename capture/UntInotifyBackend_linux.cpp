@@ -69,18 +69,13 @@ bool TInotifyBackend::addWatch(const std::string& root, const TEventKinds& kinds
 
 void TInotifyBackend::run()
 {
-    if (!queue_)
-        throw std::logic_error("inotify backend run before open");
+    sink(); // opened
     pollfd fds[3] = {{inotify_.get(), POLLIN, 0},
-                     {stop_.fd(), POLLIN, 0},
-                     {mounts_ ? mounts_->pollFd() : -1, TMountWatcher::kPollEvents, 0}};
-    followDrives_ = mounts_ && !roots_.empty() &&
-                    std::all_of(roots_.begin(), roots_.end(), [&](const std::string& root) { return mounts_->isMountPoint(root); });
+                     {stopFd(), POLLIN, 0},
+                     {mountsFd(), TMountWatcher::kPollEvents, 0}};
+    followDrivesIf(roots_);
     for (;;) {
-        int timeout = pollTimeout();
-        if (mounts_ && mounts_->pollTimeout() >= 0)
-            timeout = timeout < 0 ? mounts_->pollTimeout() : std::min(timeout, mounts_->pollTimeout());
-        if (::poll(fds, 3, timeout) < 0) {
+        if (::poll(fds, 3, withMountTimeout(pollTimeout())) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the inotify instance");
@@ -92,33 +87,8 @@ void TInotifyBackend::run()
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the inotify instance failed");
         serve(fds[0].revents & POLLIN);
-        serveMounts(fds[2].revents != 0);
+        serveMounts(fds[2].revents != 0, kinds_);
     }
-}
-
-// Drives mounted and unmounted: reported, and when the roots are the drives, watched or let go.
-void TInotifyBackend::serveMounts(bool changed)
-{
-    if (!mounts_)
-        return;
-    const std::vector<TMountChange> changes = mounts_->serve(changed);
-    if (changes.empty())
-        return;
-    std::vector<TItemObj> items;
-    batchTime_ = std::chrono::system_clock::now();
-    for (const TMountChange& change : changes) {
-        if (kinds_[change.eventNum])
-            emit(items, change.eventNum, change.root);
-        if (!change.localDrive)
-            continue;
-        const std::string path = change.root.size() > 1 ? change.root.substr(0, change.root.size() - 1) : change.root;
-        if (!change.added)
-            releaseRoot(path);
-        else if (followDrives_ && !watches_.isWatched(path))
-            addWatch(path, TEventKinds(kinds_));
-    }
-    if (!items.empty())
-        queue_->addItems(std::move(items));
 }
 
 // Its watches end by themselves with the unmount; nothing of it is walked or reported any more.
@@ -159,7 +129,7 @@ void TInotifyBackend::serve(bool readable)
     settleMoves(items, false);
     walk(items, kWalkSlice, false);
     if (!items.empty())
-        queue_->addItems(std::move(items));
+        sink().addItems(std::move(items));
 }
 
 void TInotifyBackend::finish()
@@ -170,7 +140,7 @@ void TInotifyBackend::finish()
     drain(items);
     settleMoves(items, true);
     if (!items.empty())
-        queue_->addItems(std::move(items));
+        sink().addItems(std::move(items));
 }
 
 void TInotifyBackend::drain(std::vector<TItemObj>& items)
@@ -204,8 +174,7 @@ void TInotifyBackend::drain(std::vector<TItemObj>& items)
 
 std::vector<std::string> TInotifyBackend::warnings() const
 {
-    std::lock_guard lock(warningsMutex_);
-    std::vector<std::string> result = warnings_;
+    std::vector<std::string> result = TInotifySource::warnings();
     if (limitReached_.load())
         result.push_back("inotify watch limit reached: " + std::to_string(unwatched_.load()) +
                          " folders stay unwatched (raise fs.inotify.max_user_watches)");

@@ -3,7 +3,7 @@
 // own process cannot be told apart and are all reported.
 #pragma once
 
-#include "capture/UntCaptureBackend.h"
+#include "capture/UntLinuxBackend_linux.h"
 
 #include <cstddef>
 #include <memory>
@@ -15,8 +15,9 @@ struct TInotifyOptions {
 };
 
 // The inotify watches as one source inside another backend's poll loop.
-class TInotifySource : public TCaptureBackend {
+class TInotifySource : public TLinuxBackend {
 public:
+    using TLinuxBackend::TLinuxBackend;
     // The descriptor to poll for input.
     virtual int pollFd() const = 0;
     // How long the caller's poll may sleep in milliseconds: 0 while folders wait to be walked,

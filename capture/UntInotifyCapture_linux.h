@@ -3,10 +3,7 @@
 
 #include "capture/UntInotifyBackend_linux.h"
 #include "capture/UntInotifyWatches_linux.h"
-#include "capture/UntMountWatcher_linux.h"
-#include "events/UntEventSink.h"
 #include "util/UntOsHandle.h"
-#include "util/UntWakeEvent_linux.h"
 
 #include <sys/inotify.h>
 #include <sys/types.h>
@@ -24,8 +21,6 @@
 namespace inotifycapture {
 
 using TClock = std::chrono::steady_clock;
-
-inline std::string errorText(int error) { return std::generic_category().message(error); }
 
 inline constexpr auto kPairGrace = std::chrono::milliseconds(20); // a rename's halves arrive together
 inline constexpr int kWalkSlice = 64;                               // folders watched per loop turn
@@ -46,7 +41,7 @@ struct TMoveHalf {
 class TInotifyBackend final : public TInotifySource {
 public:
     TInotifyBackend(TFdObj inotify, TWakeEvent stop, const TInotifyOptions& options)
-        : inotify_(std::move(inotify)), stop_(std::move(stop)), options_(options)
+        : TInotifySource(std::move(stop), options.watchMounts), inotify_(std::move(inotify)), options_(options)
     {
         kinds_.fill(false);
     }
@@ -56,25 +51,13 @@ public:
     }
 
     std::string name() const override { return "inotify"; }
-    void open(TEventSink& queue) override
-    {
-        queue_ = &queue;
-        if (options_.watchMounts) {
-            std::string error;
-            if (!(mounts_ = openMountWatcher(error))) {
-                std::lock_guard lock(warningsMutex_);
-                warnings_.push_back(error);
-            }
-        }
-    }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
-    void stop() override { stop_.signal(); }
     TCaptureCounters counters() const override
     {
         TCaptureCounters result;
         result.overflows = overflows_.load();
-        result.refusedWatches = refusedRoots_.load() + unwatched_.load();
+        result.refusedWatches = refusedRoots() + unwatched_.load();
         return result;
     }
     std::vector<std::string> warnings() const override;
@@ -85,14 +68,8 @@ public:
     void finish() override;
 
 private:
-    void refuse(const std::string& text)
-    {
-        refusedRoots_.fetch_add(1);
-        std::lock_guard lock(warningsMutex_);
-        warnings_.push_back(text);
-    }
-    void serveMounts(bool changed);
-    void releaseRoot(const std::string& root);
+    void releaseRoot(const std::string& root) override;
+    bool watchesRoot(const std::string& root) const override { return watches_.isWatched(root); }
     void drain(std::vector<TItemObj>& items);
     void decode(const inotify_event& event, std::vector<TItemObj>& items);
     void settleMoves(std::vector<TItemObj>& items, bool all);
@@ -107,11 +84,7 @@ private:
     std::uint32_t watchMask() const;
 
     TFdObj inotify_;
-    TWakeEvent stop_;
     TInotifyOptions options_;
-    TEventSink* queue_ = nullptr;
-    std::unique_ptr<TMountWatcher> mounts_;
-    bool followDrives_ = false; // the roots are the drives: a drive mounted later is watched too
     TEventKinds kinds_{};
     std::vector<std::string> roots_;
     std::vector<int> rootWatches_;
@@ -126,11 +99,8 @@ private:
     std::chrono::system_clock::time_point batchTime_;
 
     std::atomic<std::uint64_t> overflows_{0};
-    std::atomic<std::uint64_t> refusedRoots_{0};
     std::atomic<std::uint64_t> unwatched_{0};
     std::atomic<bool> limitReached_{false};
-    mutable std::mutex warningsMutex_;
-    std::vector<std::string> warnings_;
 };
 
 

@@ -171,10 +171,9 @@ void TInotifyBackend::watchFolder(const TWalkItem& item, std::vector<TItemObj>& 
             unwatched_.fetch_add(1);
             limitReached_.store(true);
         } else if (errno != ENOENT && errno != ENOTDIR) {
-            unwatched_.fetch_add(1);
-            std::lock_guard lock(warningsMutex_);
-            if (warnings_.size() < 100)
-                warnings_.push_back("inotify refused a watch on " + item.path + ": " + errorText(errno));
+            const int error = errno;
+            if (unwatched_.fetch_add(1) < 100)
+                warn("inotify refused a watch on " + item.path + ": " + errorText(error));
         }
     }
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(item.path.c_str()), ::closedir);

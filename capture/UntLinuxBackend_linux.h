@@ -1,0 +1,60 @@
+// What the two Linux backends share: the sink they fill, the stop handle, the mount-table watcher
+// that reports drives and follows them, and the refusals and warnings the user reads.
+#pragma once
+
+#include "capture/UntCaptureBackend.h"
+#include "capture/UntMountWatcher_linux.h"
+#include "events/UntEventSink.h"
+#include "util/UntWakeEvent_linux.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <vector>
+
+inline std::string errorText(int error) { return std::generic_category().message(error); }
+
+class TLinuxBackend : public TCaptureBackend {
+public:
+    // Opens the mount-table watcher when this backend reports drives; the sink outlives run().
+    void open(TEventSink& sink) override;
+    void stop() override { stop_.signal(); }
+    std::vector<std::string> warnings() const override;
+
+protected:
+    TLinuxBackend(TWakeEvent stop, bool watchMounts) : stop_(std::move(stop)), watchMounts_(watchMounts) {}
+
+    // The sink given to open(); run() before open() is a logic error.
+    TEventSink& sink() const;
+    int stopFd() const { return stop_.fd(); }
+    // -1 when drives are not reported or the mount table could not be watched.
+    int mountsFd() const { return mounts_ ? mounts_->pollFd() : -1; }
+    // A poll timeout in milliseconds (-1: none) shortened to the mount watcher's own.
+    int withMountTimeout(int timeout) const;
+    // Before the loop: when every root is a mount point, a drive mounted later is watched too.
+    void followDrivesIf(const std::vector<std::string>& roots);
+    // Drives mounted and unmounted since the last call, reported for the kinds asked, and when the
+    // roots are the drives, watched (addWatch) or let go (releaseRoot).
+    void serveMounts(bool changed, const TEventKinds& kinds);
+
+    // A root that cannot be watched: counted, and said to the user.
+    void refuse(const std::string& text);
+    void warn(const std::string& text);
+    std::uint64_t refusedRoots() const { return refusedRoots_.load(); }
+
+private:
+    virtual void releaseRoot(const std::string& root) = 0;
+    virtual bool watchesRoot(const std::string& root) const = 0;
+
+    TWakeEvent stop_;
+    const bool watchMounts_;
+    TEventSink* sink_ = nullptr;
+    std::unique_ptr<TMountWatcher> mounts_;
+    bool followDrives_ = false;
+    std::atomic<std::uint64_t> refusedRoots_{0};
+    mutable std::mutex warningsMutex_;
+    std::vector<std::string> warnings_;
+};
