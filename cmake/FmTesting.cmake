@@ -17,6 +17,7 @@ endif()
 #   QT        a Qt test: tests/QtTestMain.cpp makes the QApplication, on the offscreen platform
 #             unless QT_QPA_PLATFORM says otherwise, before the tests run.
 #   OWN_MAIN  the sources bring their own main() (with QT: they still get the offscreen default).
+# Each label also names a build target, tests_<label>, that builds the programs carrying it.
 function(fm_add_test)
   cmake_parse_arguments(T "QT;OWN_MAIN" "NAME" "LABELS;SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -43,6 +44,14 @@ function(fm_add_test)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
+  # One build target per label (tests_unit, tests_threads...), so a folder that runs one label
+  # builds just its programs.
+  foreach(label IN LISTS T_LABELS)
+    if(NOT TARGET tests_${label})
+      add_custom_target(tests_${label})
+    endif()
+    add_dependencies(tests_${label} ${T_NAME})
+  endforeach()
   if(T_QT)
     set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   endif()

@@ -29,8 +29,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
 fi
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DFM_BUILD_GUI=OFF >/dev/null
-cmake --build build-bench -j2 --target filesmonitor-cli bench_capture_gen >/dev/null
+scripts/build-bench filesmonitor-cli bench_capture_gen
 CLI=$PWD/build-bench/cli/filesmonitor-cli
 GEN=$PWD/build-bench/bench/bench_capture_gen
 TICKS=$(getconf CLK_TCK)
