@@ -1,9 +1,9 @@
 #include "app/UntAbout.h"
 
 #include "app/UntAppServices.h"
-#include "util/UntFunctions.h"
 #include "app/UntMainImages.h"
 #include "pipeline/UntMakerLinks.h"
+#include "util/UntFunctions.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassToolButton.h"
 
@@ -23,9 +23,8 @@ TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress)
     picture->setPixmap(programIcon().pixmap(32, 32));
     picture->setGeometry(12, 12, 32, 32);
 
-    auto* title = new QLabel(QStringLiteral("<b>%1</b><br>by %2")
-                                 .arg(QLatin1String(kDesignCaption), QLatin1String(kMakerName)),
-                             this);
+    auto* title = new QLabel(
+        QStringLiteral("<b>%1</b><br>by %2").arg(QLatin1String(kDesignCaption), QLatin1String(kMakerName)), this);
     title->setWordWrap(true);
     title->setGeometry(56, 8, 233, 40);
 

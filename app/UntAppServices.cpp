@@ -1,7 +1,7 @@
 #include "app/UntAppServices.h"
 
-#include "widgets/UntIconRegistry.h"
 #include "util/UntText.h"
+#include "widgets/UntIconRegistry.h"
 
 #include "util/UntFunctions.h"
 

@@ -160,7 +160,8 @@ bool TReportExporter::start(const TEventTree& tree, const TEventList& list, cons
             } catch (const std::exception&) {
                 result = TExportResult::Failed;
             }
-            QMetaObject::invokeMethod(this, [this, result] { finish(result); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, result] { finish(result); }, Qt::QueuedConnection);
         });
     } catch (const std::system_error&) {
         finish(TExportResult::Failed);

@@ -2,9 +2,9 @@
 
 #include "app/UntAbout.h"
 #include "app/UntAppServices.h"
-#include "util/UntFunctions.h"
 #include "app/UntMainImages.h"
 #include "pipeline/UntMakerLinks.h"
+#include "util/UntFunctions.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassBars.h"
 #include "widgets/UntGlassPanel.h"
@@ -26,8 +26,8 @@ namespace {
 
 bool askExit(QWidget* owner, const QString& title)
 {
-    QMessageBox box(QMessageBox::Question, title, QStringLiteral("Close Program"),
-                    QMessageBox::Yes | QMessageBox::No, owner);
+    QMessageBox box(QMessageBox::Question, title, QStringLiteral("Close Program"), QMessageBox::Yes | QMessageBox::No,
+                    owner);
     box.setInformativeText(
         QStringLiteral("This action will close the process and all its background tasks. Are you sure?"));
     box.setDefaultButton(QMessageBox::No);

@@ -36,13 +36,13 @@ class TGlassToolButton;
 
 // What the window takes from the system; every empty member gets the real thing.
 struct TMainServices {
-    std::function<TBackendChoice()> backend;                  // chooseBackend(Auto)
-    TDriveRootsProvider driveRoots;                           // localDriveRoots
-    std::chrono::milliseconds batchInterval{1000};            // how often the worker delivers
-    TTimeTextFn timeText;                                     // the user's long time format
-    std::shared_ptr<TIconSource> icons;                       // the shared icon registry
-    std::function<void(const std::string&)> openAddress;      // shellOpen
-    std::string computerName;                                 // getComputerName
+    std::function<TBackendChoice()> backend;             // chooseBackend(Auto)
+    TDriveRootsProvider driveRoots;                      // localDriveRoots
+    std::chrono::milliseconds batchInterval{1000};       // how often the worker delivers
+    TTimeTextFn timeText;                                // the user's long time format
+    std::shared_ptr<TIconSource> icons;                  // the shared icon registry
+    std::function<void(const std::string&)> openAddress; // shellOpen
+    std::string computerName;                            // getComputerName
     // The exit question; true for Yes.
     std::function<bool(QWidget* owner, const QString& title)> confirmExit;
     // Whether the desktop shows notification-area icons; without one, closing minimises instead.

@@ -5,10 +5,9 @@
 namespace {
 
 constexpr std::array<TPictureShape, kPictureCount> kShapes = {
-    TPictureShape::tree,   TPictureShape::list,   TPictureShape::gear,     TPictureShape::help,
-    TPictureShape::folder, TPictureShape::clean,  TPictureShape::resume,   TPictureShape::pause,
-    TPictureShape::record, TPictureShape::floppy, TPictureShape::document, TPictureShape::stop,
-    TPictureShape::exit,   TPictureShape::info,   TPictureShape::like,
+    TPictureShape::tree,     TPictureShape::list,   TPictureShape::gear,  TPictureShape::help,   TPictureShape::folder,
+    TPictureShape::clean,    TPictureShape::resume, TPictureShape::pause, TPictureShape::record, TPictureShape::floppy,
+    TPictureShape::document, TPictureShape::stop,   TPictureShape::exit,  TPictureShape::info,   TPictureShape::like,
 };
 
 } // namespace

@@ -95,7 +95,8 @@ void TFrmMain::listStep(const TItemObj& item)
     if (!flushPosted_) {
         flushPosted_ = true;
         // Runs once the current hand-off has returned: one insertion per chunk.
-        QMetaObject::invokeMethod(this, [this] { flushRows(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { flushRows(); }, Qt::QueuedConnection);
     }
 }
 

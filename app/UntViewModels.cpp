@@ -55,15 +55,18 @@ QVariant TListItemModel::data(const QModelIndex& index, int role) const
         return {};
     const auto row = static_cast<std::size_t>(index.row());
     switch (role) {
-    case Qt::DisplayRole: return QString::fromStdString(list_.getColumnText(row, index.column()));
+    case Qt::DisplayRole:
+        return QString::fromStdString(list_.getColumnText(row, index.column()));
     case Qt::DecorationRole:
         if (index.column() == 0)
             return iconOf(list_.getRowIcon(row));
         if (index.column() == 3)
             return iconOf(list_.getWorkPathIcon(row));
         return {};
-    case Qt::ForegroundRole: return colourOf(listMarkColour(list_.getMark(row)));
-    default: return {};
+    case Qt::ForegroundRole:
+        return colourOf(listMarkColour(list_.getMark(row)));
+    default:
+        return {};
     }
 }
 

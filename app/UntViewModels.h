@@ -34,7 +34,10 @@ protected:
 
     static QVariant colourOf(std::optional<TRgb> colour);
     static QVariant iconOf(int iconIndex);
-    static QString textOf(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+    static QString textOf(std::string_view text)
+    {
+        return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+    }
 };
 
 // The tree view's model. Tree is TEventTree, or a tree with the same navigation (the benchmark's
@@ -44,8 +47,7 @@ protected:
 // publish() then announces them, parents before children. A tree view lays out every expanded
 // row again after each insertion, so announcing a batch's nodes once instead of chunk by chunk
 // keeps that work from growing with the batch.
-template <class Tree>
-class TTreeModelOf : public TEventItemModel, public TTreeObserver {
+template <class Tree> class TTreeModelOf : public TEventItemModel, public TTreeObserver {
 public:
     explicit TTreeModelOf(Tree& tree, QObject* parent = nullptr) : TEventItemModel(parent), tree_(tree)
     {
@@ -101,10 +103,14 @@ public:
             return {};
         const TNodeId id = nodeOf(index);
         switch (role) {
-        case Qt::DisplayRole: return textOf(tree_.getText(id));
-        case Qt::DecorationRole: return iconOf(tree_.getIcon(id));
-        case Qt::ForegroundRole: return colourOf(treeMarkColour(tree_.getMark(id)));
-        default: return {};
+        case Qt::DisplayRole:
+            return textOf(tree_.getText(id));
+        case Qt::DecorationRole:
+            return iconOf(tree_.getIcon(id));
+        case Qt::ForegroundRole:
+            return colourOf(treeMarkColour(tree_.getMark(id)));
+        default:
+            return {};
         }
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override

@@ -49,7 +49,7 @@ private:
     int main(int argc, char** argv)                                                                                    \
     {                                                                                                                  \
         benchmark::Initialize(&argc, argv);                                                                            \
-        TRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{__VA_ARGS__});                                                                       \
+        TRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{__VA_ARGS__});                        \
         benchmark::RunSpecifiedBenchmarks(&reporter);                                                                  \
         benchmark::Shutdown();                                                                                         \
         return 0;                                                                                                      \

@@ -23,8 +23,8 @@ constexpr int kFiles = 5000;
 
 void runWorkload(const std::string& folder)
 {
-    const std::string script = "cd '" + folder + "' && i=0; while [ $i -lt " + std::to_string(kFiles) +
-                               " ]; do : > f$i; i=$((i+1)); done";
+    const std::string script =
+        "cd '" + folder + "' && i=0; while [ $i -lt " + std::to_string(kFiles) + " ]; do : > f$i; i=$((i+1)); done";
     const char* argv[] = {"/bin/sh", "-c", script.c_str(), nullptr};
     pid_t pid = 0;
     if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
@@ -106,8 +106,9 @@ void BM_BurstCapturedVsUncaptured(benchmark::State& state)
         TAllKinds settings;
         TNoView view;
         TCountingSink sink;
-        TShellMonitor monitor(invoker, settings, view, sink, std::move(choice),
-                              [&] { return std::vector<std::string>{watched}; }, std::chrono::milliseconds(10));
+        TShellMonitor monitor(
+            invoker, settings, view, sink, std::move(choice), [&] { return std::vector<std::string>{watched}; },
+            std::chrono::milliseconds(10));
         monitor.start();
         monitor.waitRecording();
         start = clock::now();
@@ -121,8 +122,8 @@ void BM_BurstCapturedVsUncaptured(benchmark::State& state)
         std::filesystem::remove_all(watched);
     }
     state.counters["captured_over_uncaptured"] = baseline > 0 ? captured / baseline : 0;
-    state.counters["events_per_second"] =
-        benchmark::Counter(static_cast<double>(kFiles) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["events_per_second"] = benchmark::Counter(
+        static_cast<double>(kFiles) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_BurstCapturedVsUncaptured)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);

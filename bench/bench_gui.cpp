@@ -26,10 +26,10 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -38,8 +38,8 @@
 namespace {
 
 constexpr int kEvents = 1000000;
-constexpr int kBlock = 2000;           // events per append of the producer
-constexpr int kMostAhead = 100000;     // the producer waits when the views are this far behind
+constexpr int kBlock = 2000;       // events per append of the producer
+constexpr int kMostAhead = 100000; // the producer waits when the views are this far behind
 
 // A mix of paths as a desktop produces them: deep project trees, busy download and document
 // folders, logs, caches; mostly updates, then creations, deletions, renames and folder changes.
@@ -124,8 +124,7 @@ void resetPeakMemory()
 
 // The window's share of the work, as the main window does it: tree step, list rows gathered per
 // chunk, progress bar, expansion after each batch; both views in a shown window.
-template <class Tree>
-class TBenchWindow final : public TDeliverySink {
+template <class Tree> class TBenchWindow final : public TDeliverySink {
 public:
     TBenchWindow()
         : icons_(std::make_shared<TRegistryIconSource>()), tree_(makeTree()), list_(icons_, TPathStyle::Posix),
@@ -181,7 +180,8 @@ public:
         pending_.push_back(item);
         if (!flushPosted_) {
             flushPosted_ = true;
-            QMetaObject::invokeMethod(&window_, [this] { flush(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &window_, [this] { flush(); }, Qt::QueuedConnection);
         }
     }
     void progress(int position) override
@@ -246,8 +246,7 @@ private:
     std::condition_variable progressed_;
 };
 
-template <class Tree>
-void runWindow(benchmark::State& state)
+template <class Tree> void runWindow(benchmark::State& state)
 {
     for (auto _ : state) {
         // Made while they are fed, so the figure is the program's memory, not the input's.
@@ -255,8 +254,7 @@ void runWindow(benchmark::State& state)
         resetPeakMemory();
         TBenchWindow<Tree> window;
         TQtInvoker invoker(&window.window());
-        TItemsStack worker(invoker, window, std::make_unique<TIntervalClock>(),
-                           TPathStyle::Posix);
+        TItemsStack worker(invoker, window, std::make_unique<TIntervalClock>(), TPathStyle::Posix);
         worker.setAutoExpand(true);
         worker.start();
 
@@ -334,7 +332,8 @@ BENCHMARK(BM_WindowLinearBaseline)->Iterations(1)->UseManualTime()->Unit(benchma
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     TRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{

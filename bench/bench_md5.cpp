@@ -136,8 +136,8 @@ int main(int argc, char** argv)
     const auto ours = reporter.times.find("BM_getFileMD5");
     const auto baseline = reporter.times.find("BM_md5sum");
     if (ours != reporter.times.end() && baseline != reporter.times.end() && ours->second > 0) {
-        std::printf("getFileMD5 %.0f ms, md5sum %.0f ms per GiB: throughput ratio ours / md5sum = %.2f\n",
-                    ours->second, baseline->second, baseline->second / ours->second);
+        std::printf("getFileMD5 %.0f ms, md5sum %.0f ms per GiB: throughput ratio ours / md5sum = %.2f\n", ours->second,
+                    baseline->second, baseline->second / ours->second);
     }
     return 0;
 }

@@ -8,8 +8,8 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <random>
@@ -127,7 +127,9 @@ public:
     void addListItem(std::string_view a, std::string_view b, int eventNum)
     {
         const std::string_view name = fileNamePart(a, TPathStyle::Posix);
-        rows_.push_back({std::string(isBlank(a) ? "-" : isBlank(name) ? a : name),
+        rows_.push_back({std::string(isBlank(a)      ? "-"
+                                     : isBlank(name) ? a
+                                                     : name),
                          std::string(isBlank(b) ? "-" : fileNamePart(b, TPathStyle::Posix)), getEventName(eventNum),
                          std::string(folderPart(a, TPathStyle::Posix)), 0, 0, listMarkOf(eventNum)});
     }
@@ -169,8 +171,7 @@ std::map<std::string, TFigures>& figures()
     return all;
 }
 
-template <typename Feed>
-void runFeed(benchmark::State& state, const char* name, Feed feed)
+template <typename Feed> void runFeed(benchmark::State& state, const char* name, Feed feed)
 {
     for (auto _ : state) {
         resetPeak();
@@ -189,8 +190,7 @@ void runFeed(benchmark::State& state, const char* name, Feed feed)
     }
 }
 
-template <typename Step>
-void feedEvents(Step step)
+template <typename Step> void feedEvents(Step step)
 {
     TEventSource source;
     std::string path, newPath;
@@ -203,8 +203,8 @@ void feedEvents(Step step)
 
 bool isTreeEvent(int n)
 {
-    return n == evCreate || n == evDelete || n == evMkDir || n == evRenameFolder || n == evRenameFile ||
-           n == evRmDir || n == evUpdateDir || n == evUpdateFile;
+    return n == evCreate || n == evDelete || n == evMkDir || n == evRenameFolder || n == evRenameFile || n == evRmDir ||
+           n == evUpdateDir || n == evUpdateFile;
 }
 
 void BM_GenerateOnly(benchmark::State& state)

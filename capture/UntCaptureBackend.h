@@ -16,10 +16,10 @@ using TEventKinds = std::array<bool, kEventCount>; // index = event number, true
 
 // Events that could not be delivered, shown to the user.
 struct TCaptureCounters {
-    std::uint64_t overflows = 0;        // kernel queue overflows
-    std::uint64_t refusedWatches = 0;   // watches the system refused
-    std::uint64_t unresolvedPaths = 0;  // events whose path could not be resolved
-    std::uint64_t undecodedEvents = 0;  // notifications that name no single event kind
+    std::uint64_t overflows = 0;       // kernel queue overflows
+    std::uint64_t refusedWatches = 0;  // watches the system refused
+    std::uint64_t unresolvedPaths = 0; // events whose path could not be resolved
+    std::uint64_t undecodedEvents = 0; // notifications that name no single event kind
     std::uint64_t lost() const { return overflows + refusedWatches + unresolvedPaths + undecodedEvents; }
 };
 

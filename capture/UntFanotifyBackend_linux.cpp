@@ -139,10 +139,8 @@ bool TFanotifyBackend::watchWithInotify(const std::string& root, const TEventKin
 void TFanotifyBackend::run()
 {
     sink(); // opened
-    pollfd fds[4] = {{group_.get(), POLLIN, 0},
-                     {stopFd(), POLLIN, 0},
-                     {mountsFd(), TMountWatcher::kPollEvents, 0},
-                     {-1, POLLIN, 0}};
+    pollfd fds[4] = {
+        {group_.get(), POLLIN, 0}, {stopFd(), POLLIN, 0}, {mountsFd(), TMountWatcher::kPollEvents, 0}, {-1, POLLIN, 0}};
     followDrivesIf(roots_);
     // The stop handle is never read, so a stop before run() ends it at once as well.
     for (;;) {
@@ -190,8 +188,8 @@ bool TFanotifyBackend::watchesRoot(const std::string& root) const
 
 std::unique_ptr<TCaptureBackend> openFanotifyBackend(std::string& whyNot, bool inotifyFallback)
 {
-    const unsigned flags = FAN_CLASS_NOTIF | FAN_REPORT_DFID_NAME_TARGET | FAN_UNLIMITED_QUEUE | FAN_CLOEXEC |
-                           FAN_NONBLOCK;
+    const unsigned flags =
+        FAN_CLASS_NOTIF | FAN_REPORT_DFID_NAME_TARGET | FAN_UNLIMITED_QUEUE | FAN_CLOEXEC | FAN_NONBLOCK;
     TFdObj group(::fanotify_init(flags, O_RDONLY | O_LARGEFILE));
     if (!group) {
         const int error = errno;

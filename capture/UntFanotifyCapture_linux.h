@@ -97,7 +97,7 @@ private:
     TEventKinds kinds_{};
     std::uint64_t mask_ = 0;
     std::unordered_map<std::string, TFileSystem> fileSystems_; // by fsid
-    std::vector<std::string> roots_;                            // canonical, in the order given
+    std::vector<std::string> roots_;                           // canonical, in the order given
     TPathCache folders_;
     TModifyThrottle modify_;
     std::vector<std::uint64_t> buffer_ = std::vector<std::uint64_t>(32768); // 256 KiB, aligned

@@ -9,8 +9,7 @@
 
 namespace {
 
-template <typename T>
-T readAt(const char* data)
+template <typename T> T readAt(const char* data)
 {
     T value;
     std::memcpy(&value, data, sizeof value);
@@ -52,7 +51,10 @@ std::string fidKey(std::string_view fsid, int handleType, std::string_view handl
     return key;
 }
 
-std::string TFidRecord::key() const { return fidKey(fsid, handleType, handleBytes); }
+std::string TFidRecord::key() const
+{
+    return fidKey(fsid, handleType, handleBytes);
+}
 
 std::size_t parseFanotifyEvent(const char* data, std::size_t size, TParsedEvent& event)
 {

@@ -10,7 +10,7 @@
 
 // One fid record: a file or folder of one filesystem and, for the named records, an entry name.
 struct TFidRecord {
-    std::string fsid;        // the filesystem's id bytes
+    std::string fsid; // the filesystem's id bytes
     int handleType = 0;
     std::string handleBytes;
     std::optional<std::string> name;

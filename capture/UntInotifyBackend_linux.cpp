@@ -70,9 +70,7 @@ bool TInotifyBackend::addWatch(const std::string& root, const TEventKinds& kinds
 void TInotifyBackend::run()
 {
     sink(); // opened
-    pollfd fds[3] = {{inotify_.get(), POLLIN, 0},
-                     {stopFd(), POLLIN, 0},
-                     {mountsFd(), TMountWatcher::kPollEvents, 0}};
+    pollfd fds[3] = {{inotify_.get(), POLLIN, 0}, {stopFd(), POLLIN, 0}, {mountsFd(), TMountWatcher::kPollEvents, 0}};
     followDrivesIf(roots_);
     for (;;) {
         if (::poll(fds, 3, withMountTimeout(pollTimeout())) < 0) {
@@ -170,7 +168,6 @@ void TInotifyBackend::drain(std::vector<TItemObj>& items)
         }
     }
 }
-
 
 std::vector<std::string> TInotifyBackend::warnings() const
 {

@@ -23,7 +23,7 @@ namespace inotifycapture {
 using TClock = std::chrono::steady_clock;
 
 inline constexpr auto kPairGrace = std::chrono::milliseconds(20); // a rename's halves arrive together
-inline constexpr int kWalkSlice = 64;                               // folders watched per loop turn
+inline constexpr int kWalkSlice = 64;                             // folders watched per loop turn
 
 struct TWalkItem {
     std::string path;
@@ -89,8 +89,8 @@ private:
     std::vector<std::string> roots_;
     std::vector<int> rootWatches_;
     TInotifyWatchMap watches_;
-    std::deque<TWalkItem> toWalk_;                 // reported folders first, the initial walk behind
-    std::deque<TMoveHalf> moves_;                  // rename halves waiting for their pair
+    std::deque<TWalkItem> toWalk_; // reported folders first, the initial walk behind
+    std::deque<TMoveHalf> moves_;  // rename halves waiting for their pair
     // Entries a folder scan reported, so the kernel's own create event for them is not doubled.
     std::unordered_map<std::string, TClock::time_point> scanned_;
     TModifyThrottle modify_;
@@ -102,6 +102,5 @@ private:
     std::atomic<std::uint64_t> unwatched_{0};
     std::atomic<bool> limitReached_{false};
 };
-
 
 } // namespace inotifycapture

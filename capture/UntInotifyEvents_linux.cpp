@@ -55,7 +55,8 @@ void TInotifyBackend::decode(const inotify_event& event, std::vector<TItemObj>& 
         return;
     }
     if (mask & IN_MOVED_TO) {
-        auto half = std::find_if(moves_.begin(), moves_.end(), [&](const TMoveHalf& m) { return m.cookie == event.cookie; });
+        auto half =
+            std::find_if(moves_.begin(), moves_.end(), [&](const TMoveHalf& m) { return m.cookie == event.cookie; });
         if (half == moves_.end()) {
             movedIn(path, folder, items);
             return;
@@ -234,6 +235,5 @@ void TInotifyBackend::emit(std::vector<TItemObj>& items, int eventNum, std::stri
 {
     items.emplace_back(std::move(item1), std::move(item2), eventNum, TEventOrigin{batchTime_, 0, {}});
 }
-
 
 } // namespace inotifycapture

@@ -37,8 +37,9 @@ int TLinuxBackend::withMountTimeout(int timeout) const
 
 void TLinuxBackend::followDrivesIf(const std::vector<std::string>& roots)
 {
-    followDrives_ = mounts_ && !roots.empty() &&
-                    std::all_of(roots.begin(), roots.end(), [&](const std::string& root) { return mounts_->isMountPoint(root); });
+    followDrives_ = mounts_ && !roots.empty() && std::all_of(roots.begin(), roots.end(), [&](const std::string& root) {
+                        return mounts_->isMountPoint(root);
+                    });
 }
 
 void TLinuxBackend::serveMounts(bool changed, const TEventKinds& kinds)

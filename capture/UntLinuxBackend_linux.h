@@ -15,7 +15,10 @@
 #include <system_error>
 #include <vector>
 
-inline std::string errorText(int error) { return std::generic_category().message(error); }
+inline std::string errorText(int error)
+{
+    return std::generic_category().message(error);
+}
 
 class TLinuxBackend : public TCaptureBackend {
 public:

@@ -15,7 +15,10 @@
 
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
 
 std::string rootOf(const TMountEntry& entry)
 {
@@ -37,14 +40,18 @@ std::string firstLine(const std::string& path)
 }
 
 // A mount is the same one while its place and its filesystem are.
-std::string identity(const TMountEntry& entry) { return entry.mountPoint + '\n' + entry.majorMinor + '\n' + entry.source; }
+std::string identity(const TMountEntry& entry)
+{
+    return entry.mountPoint + '\n' + entry.majorMinor + '\n' + entry.source;
+}
 
 } // namespace
 
 TMountClass classifyMount(const TMountEntry& entry, bool removable)
 {
     static constexpr std::array<std::string_view, 12> kNetwork = {
-        "nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p", "ceph", "glusterfs", "afs", "fuse.glusterfs",
+        "nfs",   "nfs4", "cifs", "smb3",      "smbfs", "fuse.sshfs",
+        "sshfs", "9p",   "ceph", "glusterfs", "afs",   "fuse.glusterfs",
     };
     if (std::find(kNetwork.begin(), kNetwork.end(), entry.fsType) != kNetwork.end())
         return TMountClass::Network;
@@ -168,7 +175,8 @@ std::vector<TMountChange> TMountWatcher::serve(bool changed)
 
 bool TMountWatcher::isMountPoint(const std::string& path) const
 {
-    return std::any_of(mounts_.begin(), mounts_.end(), [&](const TMountEntry& entry) { return entry.mountPoint == path; });
+    return std::any_of(mounts_.begin(), mounts_.end(),
+                       [&](const TMountEntry& entry) { return entry.mountPoint == path; });
 }
 
 std::vector<TMountEntry> TMountWatcher::read()

@@ -16,7 +16,7 @@
 
 struct TMountChange {
     int eventNum = 0;
-    std::string root;        // the mount point with a trailing "/"
+    std::string root; // the mount point with a trailing "/"
     bool added = false;
     bool localDrive = false; // a local block filesystem: one more drive to watch, or one gone
 };
@@ -64,4 +64,3 @@ private:
 
 // The system's mount table watcher, or null with the reason in error.
 std::unique_ptr<TMountWatcher> openMountWatcher(std::string& error);
-

@@ -21,8 +21,7 @@ TGetPathEx getPathExFunction()
         HMODULE shell = GetModuleHandleW(L"shell32.dll");
         if (!shell)
             return TGetPathEx(nullptr);
-        return reinterpret_cast<TGetPathEx>(
-            reinterpret_cast<void*>(GetProcAddress(shell, "SHGetPathFromIDListEx")));
+        return reinterpret_cast<TGetPathEx>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetPathFromIDListEx")));
     }();
     return function;
 }

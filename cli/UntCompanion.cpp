@@ -1,12 +1,12 @@
 #include "cli/UntCompanion.h"
 
-#include "events/UntEvents.h"
 #include "cli/UntCompanionConsole.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntExportReport.h"
 #include "pipeline/UntMakerLinks.h"
 #include "pipeline/UntSyncInvoker.h"
-#include "settings/UntConfigStore.h"
 #include "settings/UntConfigPath.h"
+#include "settings/UntConfigStore.h"
 #include "util/UntFsPath.h"
 #include "util/UntFunctions.h"
 #include "util/UntText.h"
@@ -39,8 +39,8 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     double duration = 0;
     std::string backend = "auto";
     app.add_option("--root", roots, "Folder to watch, with everything below it (repeatable); default: every drive");
-    auto* configOption =
-        app.add_option("--config", config, "Settings file; default: config.ini beside the program")->check(CLI::ExistingFile);
+    auto* configOption = app.add_option("--config", config, "Settings file; default: config.ini beside the program")
+                             ->check(CLI::ExistingFile);
     app.add_option("--format", format, "Output: text (the list row) or json (one object per line)")
         ->check(CLI::IsMember({"text", "json"}));
     auto* durationOption =
@@ -64,8 +64,7 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
         backendHelp += std::string(backendNames.empty() ? " " : ", ") + name.name;
         backendNames.push_back(name.name);
     }
-    app.add_option("--backend", backend, backendHelp)
-        ->check(CLI::IsMember(backendNames));
+    app.add_option("--backend", backend, backendHelp)->check(CLI::IsMember(backendNames));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

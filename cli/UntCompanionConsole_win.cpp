@@ -85,7 +85,8 @@ void TCompanionConsole::waitForStop(std::optional<double> seconds)
         ::WaitForSingleObject(stopRequested.get(), INFINITE);
         return;
     }
-    const auto deadline = steady_clock::now() + duration_cast<milliseconds>(duration<double>(std::min(*seconds, kLongestWait)));
+    const auto deadline =
+        steady_clock::now() + duration_cast<milliseconds>(duration<double>(std::min(*seconds, kLongestWait)));
     for (;;) {
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
         if (left <= 0)

@@ -34,8 +34,8 @@ enum TEventNum : int {
 
 // Shell flag of each event number, index = event number.
 inline constexpr std::array<std::uint32_t, kEventCount> kEventFlags = {
-    0x8000000, 0x800, 0x2, 0x4, 0x100, 0x10000, 0x80, 0x20, 0x40, 0x8,
-    0x200, 0x400, 0x20000, 0x1, 0x10, 0x4000, 0x1000, 0x8000, 0x2000,
+    0x8000000, 0x800, 0x2,     0x4, 0x100, 0x10000, 0x80,   0x20,   0x40,   0x8,
+    0x200,     0x400, 0x20000, 0x1, 0x10,  0x4000,  0x1000, 0x8000, 0x2000,
 };
 
 inline constexpr std::uint32_t kFullEventMask = [] {
@@ -62,7 +62,10 @@ constexpr bool isFolderEvent(int eventNum)
 std::optional<std::uint16_t> eventFlagToNumber(std::uint32_t flag);
 
 // A notification's event identifier: bit 31 (interrupt-level source) cleared, then exactly one flag.
-inline std::optional<std::uint16_t> decodeEventId(std::uint32_t id) { return eventFlagToNumber(id & 0x7FFFFFFFu); }
+inline std::optional<std::uint16_t> decodeEventId(std::uint32_t id)
+{
+    return eventFlagToNumber(id & 0x7FFFFFFFu);
+}
 
 // The OR of the flags of every selected event number.
 std::uint32_t eventNumbersToMask(const std::array<bool, kEventCount>& selected);

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
-#include <stop_token>
 #include <stdexcept>
+#include <stop_token>
 
 // Values of the start-up that the synchronous steps fill while the monitor thread waits.
 struct TShellMonitor::TStartValues {
@@ -64,8 +64,8 @@ private:
     bool flushed_ = false;
 };
 
-TShellMonitor::TShellMonitor(TSyncInvoker& invoker, TMonitorSettings& settings, TMonitorView& view,
-                             TDeliverySink& sink, TBackendChoice choice, TDriveRootsProvider driveRoots,
+TShellMonitor::TShellMonitor(TSyncInvoker& invoker, TMonitorSettings& settings, TMonitorView& view, TDeliverySink& sink,
+                             TBackendChoice choice, TDriveRootsProvider driveRoots,
                              std::chrono::milliseconds batchInterval)
     : invoker_(invoker), settings_(settings), view_(view), sink_(sink), driveRoots_(std::move(driveRoots)),
       batchInterval_(batchInterval), backendReason_(std::move(choice.reason)), backend_(std::move(choice.backend))
@@ -100,7 +100,8 @@ void TShellMonitor::setPause(bool value)
             return;
     }
     worker->setPause(value);
-    view_.showState(value ? TRecordingState::Paused : TRecordingState::Recording); // on the user-interface thread already
+    view_.showState(value ? TRecordingState::Paused
+                          : TRecordingState::Recording); // on the user-interface thread already
 }
 
 void TShellMonitor::stop()

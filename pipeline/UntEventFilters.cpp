@@ -12,8 +12,14 @@ bool isFileEvent(int eventNum)
 bool isTreeEvent(int eventNum)
 {
     switch (eventNum) {
-    case evCreate: case evDelete: case evMkDir: case evRenameFolder:
-    case evRenameFile: case evRmDir: case evUpdateDir: case evUpdateFile:
+    case evCreate:
+    case evDelete:
+    case evMkDir:
+    case evRenameFolder:
+    case evRenameFile:
+    case evRmDir:
+    case evUpdateDir:
+    case evUpdateFile:
         return true;
     default:
         return false;

@@ -32,8 +32,7 @@ public:
     bool keepsExtension(int eventNum, std::string_view item1, std::string_view item2) const;
     bool passes(const TItemObj& item) const
     {
-        return !isExcluded(item.getItem1()) &&
-               keepsExtension(item.getEventNum(), item.getItem1(), item.getItem2());
+        return !isExcluded(item.getItem1()) && keepsExtension(item.getEventNum(), item.getItem1(), item.getItem2());
     }
 
 private:

@@ -13,12 +13,16 @@ int listMarkOf(int eventNum)
 {
     switch (eventNum) {
     case evCreate:
-    case evMkDir: return mkCreated;
+    case evMkDir:
+        return mkCreated;
     case evDelete:
-    case evRmDir: return mkDeleted;
+    case evRmDir:
+        return mkDeleted;
     case evRenameFolder:
-    case evRenameFile: return mkRenamed;
-    default: return mkNone;
+    case evRenameFile:
+        return mkRenamed;
+    default:
+        return mkNone;
     }
 }
 
@@ -83,8 +87,7 @@ void TEventList::addListItem(const TItemObj& item)
     addListItem(item.getItem1(), item.getItem2(), item.getEventNum(), item.getOrigin());
 }
 
-void TEventList::addListItem(std::string_view item1, std::string_view item2, int eventNum,
-                             const TEventOrigin& origin)
+void TEventList::addListItem(std::string_view item1, std::string_view item2, int eventNum, const TEventOrigin& origin)
 {
     TRow row = makeRow(item1, item2, eventNum, origin);
     const int first = static_cast<int>(rows_.size());
@@ -163,11 +166,16 @@ std::string_view TEventList::getWorkPath(std::size_t row) const
 std::string TEventList::getColumnText(std::size_t row, int column) const
 {
     switch (column) {
-    case 0: return std::string(getFrom(row));
-    case 1: return std::string(getTo(row));
-    case 2: return getAction(row);
-    case 3: return std::string(getWorkPath(row));
-    default: return {};
+    case 0:
+        return std::string(getFrom(row));
+    case 1:
+        return std::string(getTo(row));
+    case 2:
+        return getAction(row);
+    case 3:
+        return std::string(getWorkPath(row));
+    default:
+        return {};
     }
 }
 

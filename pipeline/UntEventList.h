@@ -24,8 +24,8 @@ struct TListColumn {
     const char* caption;
     int width; // pixels
 };
-inline constexpr std::array<TListColumn, 4> kListColumns = {
-    TListColumn{"From", 120}, TListColumn{"To", 120}, TListColumn{"Action", 100}, TListColumn{"Work Path", 255}};
+inline constexpr std::array<TListColumn, 4> kListColumns = {TListColumn{"From", 120}, TListColumn{"To", 120},
+                                                            TListColumn{"Action", 100}, TListColumn{"Work Path", 255}};
 
 // Every begin call comes before the rows change, its end call after.
 class TListObserver {

@@ -9,7 +9,8 @@ bool TIntervalClock::waitTick(std::stop_token stop)
     return !stop.stop_requested();
 }
 
-TItemsStack::TItemsStack(TSyncInvoker& invoker, TDeliverySink& sink, std::unique_ptr<TBatchClock> clock, TPathStyle style)
+TItemsStack::TItemsStack(TSyncInvoker& invoker, TDeliverySink& sink, std::unique_ptr<TBatchClock> clock,
+                         TPathStyle style)
     : invoker_(invoker), sink_(sink), clock_(clock ? std::move(clock) : std::make_unique<TIntervalClock>()),
       filters_(style)
 {

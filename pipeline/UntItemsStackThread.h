@@ -3,9 +3,9 @@
 #pragma once
 
 #include "events/UntEventSink.h"
+#include "events/UntItemObj.h"
 #include "pipeline/UntDeliverySink.h"
 #include "pipeline/UntEventFilters.h"
-#include "events/UntItemObj.h"
 #include "pipeline/UntSyncInvoker.h"
 
 #include <atomic>
@@ -28,7 +28,9 @@ public:
 
 class TIntervalClock final : public TBatchClock {
 public:
-    explicit TIntervalClock(std::chrono::milliseconds interval = std::chrono::milliseconds(1000)) : interval_(interval) {}
+    explicit TIntervalClock(std::chrono::milliseconds interval = std::chrono::milliseconds(1000)) : interval_(interval)
+    {
+    }
     bool waitTick(std::stop_token stop) override;
 
 private:

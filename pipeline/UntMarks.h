@@ -26,10 +26,14 @@ inline constexpr TRgb kCreatedColour{0, 128, 0};
 constexpr std::optional<TRgb> listMarkColour(int mark)
 {
     switch (mark) {
-    case mkRenamed: return kRenamedColour;
-    case mkDeleted: return kDeletedColour;
-    case mkCreated: return kCreatedColour;
-    default: return std::nullopt;
+    case mkRenamed:
+        return kRenamedColour;
+    case mkDeleted:
+        return kDeletedColour;
+    case mkCreated:
+        return kCreatedColour;
+    default:
+        return std::nullopt;
     }
 }
 

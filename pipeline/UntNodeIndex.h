@@ -12,8 +12,7 @@ public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
     // The first stored id with this hash for which same(id) holds, or kNone.
-    template <typename Same>
-    std::uint32_t find(std::uint32_t hash, Same same) const
+    template <typename Same> std::uint32_t find(std::uint32_t hash, Same same) const
     {
         if (slots_.empty())
             return kNone;

@@ -36,7 +36,6 @@ std::string encodeEvents(const std::array<bool, kEventCount>& events)
 
 } // namespace
 
-
 void writeSettings(const std::string& path, const TSettingsData& data)
 {
     TIniUtilsObj ini(path);

@@ -43,8 +43,8 @@ THandleObj createTemporary(const std::string& folder, std::string_view name, std
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = toWide(folder + "." + std::string(name) + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" +
                           std::to_string(counter.fetch_add(1)));
-        THandleObj file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+        THandleObj file(
+            CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file || GetLastError() != ERROR_FILE_EXISTS)
             return file;
     }

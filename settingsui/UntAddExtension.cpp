@@ -6,9 +6,9 @@
 #include "widgets/UntGlassToolButton.h"
 
 #include <QKeyEvent>
-#include <QShowEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShowEvent>
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #include "settingsui/UntSettings.h"
 
+#include "settings/UntConfigPath.h"
 #include "settingsui/UntAddExtension.h"
 #include "settingsui/UntBrowseFolder.h"
-#include "settings/UntConfigPath.h"
 #include "settingsui/UntListViewText.h"
 #include "settingsui/UntSettingsImages.h"
 #include "util/UntText.h"

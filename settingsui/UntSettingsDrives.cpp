@@ -1,8 +1,8 @@
 // The drives page: one checked row per drive, with its file system and a usage bar.
 #include "settingsui/UntSettings.h"
 
-#include "widgets/UntIconRegistry.h"
 #include "widgets/UntGlassProgressBar.h"
+#include "widgets/UntIconRegistry.h"
 
 #include <QHBoxLayout>
 #include <QTreeWidget>

@@ -7,10 +7,9 @@
 namespace {
 
 constexpr std::array<TPictureShape, kSettingsPictureCount> kShapes = {
-    TPictureShape::gear,      TPictureShape::drive,        TPictureShape::filterAdd,
-    TPictureShape::info,      TPictureShape::add,          TPictureShape::remove,
-    TPictureShape::addLocked, TPictureShape::removeLocked, TPictureShape::floppy,
-    TPictureShape::folders,   TPictureShape::bars,         TPictureShape::tick,
+    TPictureShape::gear,       TPictureShape::drive,   TPictureShape::filterAdd, TPictureShape::info,
+    TPictureShape::add,        TPictureShape::remove,  TPictureShape::addLocked, TPictureShape::removeLocked,
+    TPictureShape::floppy,     TPictureShape::folders, TPictureShape::bars,      TPictureShape::tick,
     TPictureShape::smallCross,
 };
 

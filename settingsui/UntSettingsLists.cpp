@@ -1,13 +1,13 @@
 // The event, extension and folder lists of the settings window.
 #include "settingsui/UntSettings.h"
 
-#include "widgets/UntIconRegistry.h"
 #include "events/UntEvents.h"
-#include "settingsui/UntAddExtension.h"
 #include "settings/UntExtensionParser.h"
+#include "settingsui/UntAddExtension.h"
 #include "settingsui/UntListViewText.h"
 #include "settingsui/UntSettingsImages.h"
 #include "util/UntText.h"
+#include "widgets/UntIconRegistry.h"
 
 #include <QFileInfo>
 #include <QTreeWidget>

@@ -9,30 +9,15 @@ namespace {
 
 class TMachineSystem final : public TSettingsSystem {
 public:
-    std::vector<std::string> fixedDrives() override
-    {
-        return splitLines(getFixedDrives());
-    }
+    std::vector<std::string> fixedDrives() override { return splitLines(getFixedDrives()); }
 
-    std::string fileSystemName(const std::string& root) override
-    {
-        return getFileSystemName(root);
-    }
+    std::string fileSystemName(const std::string& root) override { return getFileSystemName(root); }
 
-    std::uint64_t diskSpace(const std::string& root, bool total) override
-    {
-        return getDiskSpace(root, total);
-    }
+    std::uint64_t diskSpace(const std::string& root, bool total) override { return getDiskSpace(root, total); }
 
-    std::string systemDriveRoot() override
-    {
-        return getSystemDriveRoot();
-    }
+    std::string systemDriveRoot() override { return getSystemDriveRoot(); }
 
-    void shellOpen(const std::string& target) override
-    {
-        ::shellOpen(target);
-    }
+    void shellOpen(const std::string& target) override { ::shellOpen(target); }
 };
 
 class TMessageBoxPrompts final : public TSettingsPrompts {

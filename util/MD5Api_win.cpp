@@ -56,8 +56,8 @@ TFileDigestObj::TFileDigestObj(const std::string& path, std::uint64_t windowByte
     // The mapping is exactly this size: if the file shrank meanwhile, the mapping fails instead of
     // covering fewer bytes than will be read.
     const auto bytes = static_cast<std::uint64_t>(size.QuadPart);
-    impl_->mapping = THandleObj(
-        CreateFileMappingW(impl_->file.get(), nullptr, PAGE_READONLY, high32(bytes), low32(bytes), nullptr));
+    impl_->mapping =
+        THandleObj(CreateFileMappingW(impl_->file.get(), nullptr, PAGE_READONLY, high32(bytes), low32(bytes), nullptr));
     if (impl_->mapping)
         impl_->size = bytes;
 }

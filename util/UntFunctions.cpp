@@ -29,7 +29,8 @@ std::string unescapeMountField(std::string_view field)
         const auto isOctal = [](char c) { return c >= '0' && c <= '7'; };
         if (field[i] == '\\' && i + 3 < field.size() && isOctal(field[i + 1]) && isOctal(field[i + 2]) &&
             isOctal(field[i + 3])) {
-            out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            out.push_back(
+                static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
             i += 3;
             continue;
         }
@@ -95,8 +96,8 @@ bool isDriveMount(const TMountEntry& entry)
 {
     // Optical, RAM, image and pseudo filesystems; network filesystems have no /dev source.
     static constexpr std::array<std::string_view, 18> kNotDrives = {
-        "iso9660", "udf", "tmpfs", "ramfs", "devtmpfs", "squashfs", "overlay", "proc", "sysfs", "nfs", "nfs4", "cifs",
-        "smb3", "9p", "ceph", "autofs", "cramfs", "erofs",
+        "iso9660", "udf",  "tmpfs", "ramfs", "devtmpfs", "squashfs", "overlay", "proc",   "sysfs",
+        "nfs",     "nfs4", "cifs",  "smb3",  "9p",       "ceph",     "autofs",  "cramfs", "erofs",
     };
     if (!startsWith(entry.source, "/dev/") || entry.mountPoint.empty() || entry.mountPoint[0] != '/')
         return false;

@@ -15,8 +15,8 @@ std::string getComputerName();
 // One watched drive: Windows C:\ (device empty); Linux the mount point with a trailing "/".
 struct TDriveInfo {
     std::string root;
-    std::string device;   // Linux: the block device, e.g. /dev/sda1
-    std::string fsType;   // e.g. NTFS, ext4
+    std::string device; // Linux: the block device, e.g. /dev/sda1
+    std::string fsType; // e.g. NTFS, ext4
     bool removable = false;
 };
 

@@ -31,7 +31,7 @@ std::string firstLine(const std::string& path)
 
 bool isBlockDevice(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
 }
 
@@ -90,7 +90,7 @@ std::string getFixedDrives()
 std::string getFileSystemName(std::string root)
 {
     // The mount whose device holds root; the last one listed is the one in effect.
-    struct stat st{};
+    struct stat st {};
     if (root.empty() || stat(root.c_str(), &st) != 0)
         return "NTFS";
     const std::string wanted = std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
@@ -103,7 +103,7 @@ std::string getFileSystemName(std::string root)
 
 std::uint64_t getDiskSpace(std::string root, bool total)
 {
-    struct statvfs vfs{};
+    struct statvfs vfs {};
     if (root.empty() || statvfs(root.c_str(), &vfs) != 0)
         return 0;
     const std::uint64_t blocks = total ? vfs.f_blocks : vfs.f_bavail;

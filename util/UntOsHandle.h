@@ -43,9 +43,13 @@ private:
 class TMmapObj {
 public:
     TMmapObj() = default;
-    TMmapObj(void* address, std::size_t length) : address_(address == MAP_FAILED ? nullptr : address), length_(length) {}
+    TMmapObj(void* address, std::size_t length) : address_(address == MAP_FAILED ? nullptr : address), length_(length)
+    {
+    }
     TMmapObj(TMmapObj&& other) noexcept
-        : address_(std::exchange(other.address_, nullptr)), length_(std::exchange(other.length_, 0)) {}
+        : address_(std::exchange(other.address_, nullptr)), length_(std::exchange(other.length_, 0))
+    {
+    }
     TMmapObj& operator=(TMmapObj&& other) noexcept
     {
         if (this != &other) {

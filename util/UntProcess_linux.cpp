@@ -17,7 +17,7 @@ namespace {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction dfl{};
+    struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     sigaction(SIGPIPE, &dfl, nullptr);
     sigaction(SIGCHLD, &dfl, nullptr);

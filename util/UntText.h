@@ -15,16 +15,25 @@ inline constexpr TPathStyle kNativePathStyle = TPathStyle::Windows;
 inline constexpr TPathStyle kNativePathStyle = TPathStyle::Posix;
 #endif
 
-constexpr char pathSeparator(TPathStyle style) { return style == TPathStyle::Windows ? '\\' : '/'; }
+constexpr char pathSeparator(TPathStyle style)
+{
+    return style == TPathStyle::Windows ? '\\' : '/';
+}
 
 // Folds only 'a'..'z' to 'A'..'Z'; every other byte (UTF-8 included) stays as it is.
-constexpr char foldChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char foldChar(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 std::string foldCase(std::string_view text);
 bool sameText(std::string_view a, std::string_view b);
 
 // Removes leading and trailing characters <= 0x20.
 std::string_view trimmed(std::string_view text);
-inline bool isBlank(std::string_view text) { return trimmed(text).empty(); }
+inline bool isBlank(std::string_view text)
+{
+    return trimmed(text).empty();
+}
 
 // CR LF, a lone CR and a lone LF each end a line; a break at the very end adds no empty line.
 std::vector<std::string> splitLines(std::string_view text);

@@ -12,8 +12,8 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned codePage)
         return {};
     // No flags and no explicit default character: every code page (UTF-8 included) accepts that,
     // and characters it cannot hold become the page's default character.
-    const int size = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     if (size <= 0)
         return {};
     std::string out(static_cast<std::size_t>(size), '\0');
@@ -33,8 +33,8 @@ bool replaceFileContents(const std::string& fileName, std::string_view bytes)
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return false;
-    THandleObj file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    THandleObj file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     while (!bytes.empty()) {

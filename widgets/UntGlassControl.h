@@ -13,58 +13,58 @@ int platformMajorVersion();
 
 // Gives a new control the set's font: "Segoe UI" 9 pt on Windows from major version 6 on;
 // elsewhere the application's font stays.
-void applyGlassFont(QWidget *widget, int majorVersion);
+void applyGlassFont(QWidget* widget, int majorVersion);
 
 class TGlassControl : public QWidget {
-  Q_OBJECT
+    Q_OBJECT
 
- public:
-  explicit TGlassControl(QWidget *parent = nullptr);
+public:
+    explicit TGlassControl(QWidget* parent = nullptr);
 
-  bool leftButtonPressed() const { return fLeftButtonPressed; }
-  bool invalidateOnMouseEvents() const { return fInvalidateOnMouseEvents; }
-  void setInvalidateOnMouseEvents(bool value) { fInvalidateOnMouseEvents = value; }
-  int windowsVersion() const { return fWindowsVersion; }
-  QString version() const;
+    bool leftButtonPressed() const { return fLeftButtonPressed; }
+    bool invalidateOnMouseEvents() const { return fInvalidateOnMouseEvents; }
+    void setInvalidateOnMouseEvents(bool value) { fInvalidateOnMouseEvents = value; }
+    int windowsVersion() const { return fWindowsVersion; }
+    QString version() const;
 
-  // The control's text; a change repaints.
-  QString caption() const { return fCaption; }
-  void setCaption(const QString &value);
+    // The control's text; a change repaints.
+    QString caption() const { return fCaption; }
+    void setCaption(const QString& value);
 
- signals:
-  // Emitted after the control's own reaction to the mouse entering or leaving.
-  void mouseEnter();
-  void mouseLeave();
+signals:
+    // Emitted after the control's own reaction to the mouse entering or leaving.
+    void mouseEnter();
+    void mouseLeave();
 
- protected:
-  void mousePressEvent(QMouseEvent *event) override;
-  void mouseReleaseEvent(QMouseEvent *event) override;
-  void focusInEvent(QFocusEvent *event) override;
-  void focusOutEvent(QFocusEvent *event) override;
-  void changeEvent(QEvent *event) override;
-  void enterEvent(QEnterEvent *event) override;
-  void leaveEvent(QEvent *event) override;
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
-  // Paints a picture built off screen in one piece.
-  void paintImage(const QImage &image);
+    // Paints a picture built off screen in one piece.
+    void paintImage(const QImage& image);
 
- private:
-  bool fLeftButtonPressed = false;
-  bool fInvalidateOnMouseEvents = true;
-  int fWindowsVersion;
-  QString fCaption;
+private:
+    bool fLeftButtonPressed = false;
+    bool fInvalidateOnMouseEvents = true;
+    int fWindowsVersion;
+    QString fCaption;
 };
 
 // A windowed control that paints what its parent shows beneath it first, so that it can blend
 // with it.
 class TGlassTransparentControl : public TGlassControl {
-  Q_OBJECT
+    Q_OBJECT
 
- public:
-  explicit TGlassTransparentControl(QWidget *parent = nullptr);
+public:
+    explicit TGlassTransparentControl(QWidget* parent = nullptr);
 
-  // What the parent paints beneath this control (its background and its own painting, without
-  // its other children), at the given device pixel ratio. Without a parent, the control's own
-  // background colour.
-  QImage backgroundImage(qreal devicePixelRatio) const;
+    // What the parent paints beneath this control (its background and its own painting, without
+    // its other children), at the given device pixel ratio. Without a parent, the control's own
+    // background colour.
+    QImage backgroundImage(qreal devicePixelRatio) const;
 };

@@ -15,21 +15,21 @@ enum class TGPBOrientation { gpbHorizontal, gpbVertical };
 // A rectangle given by its edges, as the bar rules use them: the painted size is derived from
 // right - left and bottom - top, never from an inclusive right edge.
 struct TGlassRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
 };
 
 // The six colours of a glass bar: light1/light2 shade the upper part, dark1/dark2 the lower,
 // edge1/edge2 are the ramp the columns lean towards near the ends.
 struct TGlassColors {
-  QRgb light1 = 0;
-  QRgb light2 = 0;
-  QRgb dark1 = 0;
-  QRgb dark2 = 0;
-  QRgb edge1 = 0;
-  QRgb edge2 = 0;
+    QRgb light1 = 0;
+    QRgb light2 = 0;
+    QRgb dark1 = 0;
+    QRgb dark2 = 0;
+    QRgb edge1 = 0;
+    QRgb edge2 = 0;
 };
 
 // Version text of every control of the set: the number 0x01000200 as four bytes, most
@@ -53,7 +53,7 @@ QRgb mixPixel(QRgb a, QRgb b, int w);
 // row (vertical) or column, the end colour on the last; between them channel =
 // start + nearest((end - start) * i / (n - 1)), halves to even, i the row or column within
 // rect and n its height or width.
-void fillGradient(QImage &image, QRgb start, QRgb end, bool vertical, const QRect &rect);
+void fillGradient(QImage& image, QRgb start, QRgb end, bool vertical, const QRect& rect);
 
 // Colour sets of a glass bar: the grey track and the fill derived from colour c.
 TGlassColors trackColors();
@@ -61,16 +61,15 @@ TGlassColors fillColors(QRgb c);
 
 // The shaded glass bar of (r.right - r.left - 1) x (r.bottom - r.top - 1) pixels at
 // (r.left, r.top); nothing when the width is below 1 or the height below 2. Clipped to the image.
-void drawGlassBar(QImage &image, const TGlassRect &r, TGPBOrientation orientation,
-                  const TGlassColors &colors);
+void drawGlassBar(QImage& image, const TGlassRect& r, TGPBOrientation orientation, const TGlassColors& colors);
 
 // The soft-edged marquee band at r over the image's full height (horizontal) or width.
-void drawMarqueeBand(QImage &image, const TGlassRect &r, QRgb c, TGPBOrientation orientation,
-                     int fade, int size);
+void drawMarqueeBand(QImage& image, const TGlassRect& r, QRgb c, TGPBOrientation orientation, int fade, int size);
 
 // Pixel access that ignores positions outside the image.
-inline bool insideImage(const QImage &image, int x, int y) {
-  return x >= 0 && y >= 0 && x < image.width() && y < image.height();
+inline bool insideImage(const QImage& image, int x, int y)
+{
+    return x >= 0 && y >= 0 && x < image.width() && y < image.height();
 }
-void fillRow(QImage &image, int y, int x0, int x1, QRgb c);     // x0..x1 inclusive
-void fillColumn(QImage &image, int x, int y0, int y1, QRgb c);  // y0..y1 inclusive
+void fillRow(QImage& image, int y, int x0, int x1, QRgb c);    // x0..x1 inclusive
+void fillColumn(QImage& image, int x, int y0, int y1, QRgb c); // y0..y1 inclusive

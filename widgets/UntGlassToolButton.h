@@ -10,24 +10,24 @@ class QEnterEvent;
 enum class TGlassButtonFace { gbfNone, gbfNormal, gbfHover, gbfPressed, gbfChecked };
 
 class TGlassToolButton : public QToolButton {
-  Q_OBJECT
+    Q_OBJECT
 
- public:
-  explicit TGlassToolButton(QWidget *parent = nullptr);
+public:
+    explicit TGlassToolButton(QWidget* parent = nullptr);
 
-  bool framed() const { return fFramed; }
-  void setFramed(bool value);
-  bool hovered() const { return fHovered; }
-  // The face the button's current state shows.
-  TGlassButtonFace face() const;
-  QString version() const;
+    bool framed() const { return fFramed; }
+    void setFramed(bool value);
+    bool hovered() const { return fHovered; }
+    // The face the button's current state shows.
+    TGlassButtonFace face() const;
+    QString version() const;
 
- protected:
-  void enterEvent(QEnterEvent *event) override;
-  void leaveEvent(QEvent *event) override;
-  void paintEvent(QPaintEvent *event) override;
+protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
- private:
-  bool fFramed = false;
-  bool fHovered = false;
+private:
+    bool fFramed = false;
+    bool fHovered = false;
 };

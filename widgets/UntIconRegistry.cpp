@@ -89,8 +89,7 @@ int TIconRegistry::pathIconIndex(const std::string& path)
         return 0;
     if (info.isDir()) {
         if (QStorageInfo(info.absoluteFilePath()).rootPath() == info.absoluteFilePath())
-            return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")},
-                               QStyle::SP_DriveHDIcon);
+            return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
         return themedIndex(QStringLiteral("folder"), {QStringLiteral("folder"), QStringLiteral("inode-directory")},
                            QStyle::SP_DirIcon);
     }
@@ -104,8 +103,9 @@ QString TIconRegistry::typeName(const std::string& name) const
     const std::string_view ext = extensionPart(name, kNativePathStyle);
     if (ext.empty())
         return {};
-    const QMimeType mime = db.mimeTypeForFile(QStringLiteral("x") + QString::fromUtf8(ext.data(), static_cast<int>(ext.size())),
-                                              QMimeDatabase::MatchExtension);
+    const QMimeType mime =
+        db.mimeTypeForFile(QStringLiteral("x") + QString::fromUtf8(ext.data(), static_cast<int>(ext.size())),
+                           QMimeDatabase::MatchExtension);
     return mime.isValid() && !mime.isDefault() ? mime.comment() : QString();
 }
 

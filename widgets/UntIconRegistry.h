@@ -3,8 +3,8 @@
 #pragma once
 
 #include <QIcon>
-#include <QStyle>
 #include <QString>
+#include <QStyle>
 
 #include <string>
 #include <unordered_map>

@@ -88,8 +88,8 @@ void drawCutCorner(QPainter& p, const QRectF& frame, const QColor& fill)
     const qreal cut = 2.5;
     p.setPen(outline());
     p.setBrush(fill);
-    p.drawPolygon(QPolygonF({frame.topLeft(), frame.topRight() - QPointF(cut, 0),
-                             frame.topRight() + QPointF(0, cut), frame.bottomRight(), frame.bottomLeft()}));
+    p.drawPolygon(QPolygonF({frame.topLeft(), frame.topRight() - QPointF(cut, 0), frame.topRight() + QPointF(0, cut),
+                             frame.bottomRight(), frame.bottomLeft()}));
 }
 
 void drawTree(QPainter& p)
@@ -301,36 +301,85 @@ void drawSmallCross(QPainter& p)
 void drawShape(QPainter& p, TPictureShape shape)
 {
     switch (shape) {
-    case TPictureShape::tree: drawTree(p); break;
-    case TPictureShape::list: drawList(p); break;
-    case TPictureShape::gear: drawGear(p); break;
-    case TPictureShape::help: drawTextSign(p, kBlue, QStringLiteral("?")); break;
-    case TPictureShape::info: drawInfo(p); break;
-    case TPictureShape::folder: drawFolderAt(p, QRectF(1.5, 3.5, 13, 10), kYellow); break;
-    case TPictureShape::folders: drawFolders(p); break;
-    case TPictureShape::document: drawDocument(p); break;
-    case TPictureShape::clean: drawClean(p); break;
-    case TPictureShape::resume: drawResume(p); break;
-    case TPictureShape::pause: drawPause(p); break;
-    case TPictureShape::record: drawRecord(p); break;
-    case TPictureShape::stop: drawStop(p); break;
-    case TPictureShape::floppy: drawFloppy(p); break;
-    case TPictureShape::exit: drawExit(p); break;
-    case TPictureShape::like: drawLike(p); break;
-    case TPictureShape::drive: drawDrive(p); break;
-    case TPictureShape::filterAdd: drawFilterAdd(p); break;
-    case TPictureShape::add: drawPlusSign(p, kGreen); break;
-    case TPictureShape::remove: drawCrossSign(p, kRed); break;
-    case TPictureShape::addLocked: drawPlusSign(p, kLightGrey); break;
-    case TPictureShape::removeLocked: drawCrossSign(p, kLightGrey); break;
-    case TPictureShape::bars: drawBars(p); break;
-    case TPictureShape::tick: drawTick(p); break;
-    case TPictureShape::smallCross: drawSmallCross(p); break;
+    case TPictureShape::tree:
+        drawTree(p);
+        break;
+    case TPictureShape::list:
+        drawList(p);
+        break;
+    case TPictureShape::gear:
+        drawGear(p);
+        break;
+    case TPictureShape::help:
+        drawTextSign(p, kBlue, QStringLiteral("?"));
+        break;
+    case TPictureShape::info:
+        drawInfo(p);
+        break;
+    case TPictureShape::folder:
+        drawFolderAt(p, QRectF(1.5, 3.5, 13, 10), kYellow);
+        break;
+    case TPictureShape::folders:
+        drawFolders(p);
+        break;
+    case TPictureShape::document:
+        drawDocument(p);
+        break;
+    case TPictureShape::clean:
+        drawClean(p);
+        break;
+    case TPictureShape::resume:
+        drawResume(p);
+        break;
+    case TPictureShape::pause:
+        drawPause(p);
+        break;
+    case TPictureShape::record:
+        drawRecord(p);
+        break;
+    case TPictureShape::stop:
+        drawStop(p);
+        break;
+    case TPictureShape::floppy:
+        drawFloppy(p);
+        break;
+    case TPictureShape::exit:
+        drawExit(p);
+        break;
+    case TPictureShape::like:
+        drawLike(p);
+        break;
+    case TPictureShape::drive:
+        drawDrive(p);
+        break;
+    case TPictureShape::filterAdd:
+        drawFilterAdd(p);
+        break;
+    case TPictureShape::add:
+        drawPlusSign(p, kGreen);
+        break;
+    case TPictureShape::remove:
+        drawCrossSign(p, kRed);
+        break;
+    case TPictureShape::addLocked:
+        drawPlusSign(p, kLightGrey);
+        break;
+    case TPictureShape::removeLocked:
+        drawCrossSign(p, kLightGrey);
+        break;
+    case TPictureShape::bars:
+        drawBars(p);
+        break;
+    case TPictureShape::tick:
+        drawTick(p);
+        break;
+    case TPictureShape::smallCross:
+        drawSmallCross(p);
+        break;
     }
 }
 
-template <class Draw>
-QPixmap render(int width, int scale, Draw draw)
+template <class Draw> QPixmap render(int width, int scale, Draw draw)
 {
     QPixmap pixmap(width * scale, 16 * scale);
     pixmap.fill(Qt::transparent);

@@ -156,8 +156,7 @@ struct TModelCheck {
 };
 
 // Waits for a condition while the window thread handles events (real threads and kernel events).
-template <class F>
-bool waitFor(F condition, int milliseconds = 20000)
+template <class F> bool waitFor(F condition, int milliseconds = 20000)
 {
     return QTest::qWaitFor(condition, milliseconds);
 }

@@ -3,17 +3,17 @@
 #include "AppTestSupport.h"
 #include "app/UntAbout.h"
 #include "app/UntSettingsAdapter.h"
-#include "settingsui/UntSettings.h"
 #include "events/UntEvents.h"
+#include "settingsui/UntSettings.h"
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTreeView>
+#include <QTreeWidget>
 
 #include <cstdio>
 

@@ -12,8 +12,7 @@
 namespace {
 
 // Runs body on a background thread while the user-interface thread processes events.
-template <class F>
-auto offThread(F body)
+template <class F> auto offThread(F body)
 {
     auto future = std::async(std::launch::async, body);
     while (future.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)

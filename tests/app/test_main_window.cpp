@@ -9,10 +9,10 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -226,7 +226,8 @@ TEST(MainWindow, PauseHoldsEventsBackAndResumeDeliversThemAsOneBatchInOrder)
     EXPECT_LT(inserted.count(), kHeld) << "rows are inserted per chunk, not one by one";
     bool inOrder = true;
     for (int i = 0; i < kHeld; ++i)
-        inOrder = inOrder && w.frm->eventList().getFrom(static_cast<std::size_t>(i)) == "f" + std::to_string(i) + ".txt";
+        inOrder =
+            inOrder && w.frm->eventList().getFrom(static_cast<std::size_t>(i)) == "f" + std::to_string(i) + ".txt";
     EXPECT_TRUE(inOrder);
     EXPECT_EQ(w.frm->eventTree().nodeCount(), kHeld + 2u);
 }

@@ -85,7 +85,8 @@ TEST(TreeItemModel, DeferredNodesAppearOnPublishAndMatchTheTree)
     f.tree.addDirectoryFile("/a/old", "", evRmDir);
     f.tree.addDirectoryFile("/a/new/w.txt", "", evCreate);
     f.model.setDeferred(false);
-    EXPECT_EQ(printTreeModel(f.model), "/\n  a\n    (14:05:09) old [red]\n    new\n      y.txt\n      w.txt\n  b\n    z.txt\n");
+    EXPECT_EQ(printTreeModel(f.model),
+              "/\n  a\n    (14:05:09) old [red]\n    new\n      y.txt\n      w.txt\n  b\n    z.txt\n");
     EXPECT_FALSE(f.model.isDeferred());
 
     // Back to immediate insertion.
@@ -101,9 +102,9 @@ TEST(ListItemModel, ColumnsCaptionsColoursAndBatchedInsertion)
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
 
     const std::vector<TItemObj> items = {
-        {"/d/a.txt", "", evCreate},      {"/d/a.txt", "", evDelete},     {"/d/a.txt", "/d/b.txt", evRenameFile},
-        {"/d/sub", "", evMkDir},         {"/d/sub", "", evRmDir},        {"/d/old", "/d/new", evRenameFolder},
-        {"/d/a.txt", "", evUpdateFile},  {"", "", evAttributes}};
+        {"/d/a.txt", "", evCreate},     {"/d/a.txt", "", evDelete}, {"/d/a.txt", "/d/b.txt", evRenameFile},
+        {"/d/sub", "", evMkDir},        {"/d/sub", "", evRmDir},    {"/d/old", "/d/new", evRenameFolder},
+        {"/d/a.txt", "", evUpdateFile}, {"", "", evAttributes}};
     list.addListItems(items);
     EXPECT_EQ(inserted.count(), 1) << "one insertion for the whole chunk";
 

@@ -68,8 +68,9 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
 
     frm.controls().tbRecord->click();
     ASSERT_TRUE(waitFor([&] { return frm.recordPicture() == 11; }));
-    ASSERT_TRUE(waitFor([&] { return !frm.shellMonitor()->isRunning() ||
-                                     frm.shellMonitor()->getState() == TMonitorState::Recording; }));
+    ASSERT_TRUE(waitFor([&] {
+        return !frm.shellMonitor()->isRunning() || frm.shellMonitor()->getState() == TMonitorState::Recording;
+    }));
     if (frm.shellMonitor()->getState() != TMonitorState::Recording)
         GTEST_SKIP() << "recording could not start: " << frm.shellMonitor()->getFailure();
 

@@ -40,11 +40,12 @@ protected:
             return choice.reason;
         settings.events.assign(kEventCount, true);
         if (!driveEvents)
-            for (int kind : {evDriveAdd, evDriveAddGui, evDriveRemoved, evMediaInserted, evMediaRemoved, evNetShare, evNetUnshare})
+            for (int kind :
+                 {evDriveAdd, evDriveAddGui, evDriveRemoved, evMediaInserted, evMediaRemoved, evNetShare, evNetUnshare})
                 settings.events[kind] = false;
-        monitor = std::make_unique<TShellMonitor>(invoker, settings, view, sink, std::move(choice),
-                                                  [this] { return std::vector<std::string>{folder.path()}; },
-                                                  std::chrono::milliseconds(50));
+        monitor = std::make_unique<TShellMonitor>(
+            invoker, settings, view, sink, std::move(choice),
+            [this] { return std::vector<std::string>{folder.path()}; }, std::chrono::milliseconds(50));
         monitor->start();
         if (!monitor->waitRecording())
             return "recording failed: " + monitor->getFailure();

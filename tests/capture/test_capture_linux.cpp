@@ -29,7 +29,8 @@ protected:
 
 TEST_P(LinuxCapture, EachFileAndFolderKind)
 {
-    const auto seen = record("mkdir d && chmod 700 d && : > d/f && echo x >> d/f && chmod 600 d/f && rm d/f && rmdir d");
+    const auto seen =
+        record("mkdir d && chmod 700 d && : > d/f && echo x >> d/f && chmod 600 d/f && rm d/f && rmdir d");
     const std::vector<TSeen> expected = {
         {evMkDir, "d", ""},        {evAttributes, "d", ""}, {evCreate, "d/f", ""}, {evUpdateFile, "d/f", ""},
         {evAttributes, "d/f", ""}, {evDelete, "d/f", ""},   {evRmDir, "d", ""},
@@ -47,7 +48,8 @@ TEST_P(LinuxCapture, RenameInOneFolder)
 TEST_P(LinuxCapture, RenameAcrossFolders)
 {
     EXPECT_EQ(record("mkdir x y && : > x/a && mv x/a y/a"),
-              (std::vector<TSeen>{{evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evRenameFile, "x/a", "y/a"}}));
+              (std::vector<TSeen>{
+                  {evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evRenameFile, "x/a", "y/a"}}));
     expectNothingLost();
 }
 
@@ -87,10 +89,9 @@ TEST_P(LinuxCapture, ArrivalOrderOfAMixedWorkload)
     const auto seen = record("mkdir d && : > d/a && mv d/a d/b && mkdir e && mv d/b e/c && mv d d2 && "
                              ": > d2/n && rm e/c && rmdir e && rm d2/n && rmdir d2");
     const std::vector<TSeen> expected = {
-        {evMkDir, "d", ""},          {evCreate, "d/a", ""},          {evRenameFile, "d/a", "d/b"},
-        {evMkDir, "e", ""},          {evRenameFile, "d/b", "e/c"},   {evRenameFolder, "d", "d2"},
-        {evCreate, "d2/n", ""},      {evDelete, "e/c", ""},          {evRmDir, "e", ""},
-        {evDelete, "d2/n", ""},      {evRmDir, "d2", ""},
+        {evMkDir, "d", ""},           {evCreate, "d/a", ""},       {evRenameFile, "d/a", "d/b"}, {evMkDir, "e", ""},
+        {evRenameFile, "d/b", "e/c"}, {evRenameFolder, "d", "d2"}, {evCreate, "d2/n", ""},       {evDelete, "e/c", ""},
+        {evRmDir, "e", ""},           {evDelete, "d2/n", ""},      {evRmDir, "d2", ""},
     };
     EXPECT_EQ(seen, expected);
     expectNothingLost();
@@ -123,7 +124,8 @@ TEST_P(LinuxCapture, FilesOutsideTheRootAreNotReportedOwnWritesOnlyWithoutAPid)
         EXPECT_EQ(items[0].getItem1(), folder.path() + "/own.txt");
         EXPECT_EQ(items[0].getEventNum(), evCreate);
         items.erase(items.begin(), std::find_if(items.begin(), items.end(), [](const TItemObj& item) {
-                        return item.getEventNum() != evUpdateFile && item.getItem1().find("own.txt") == std::string::npos;
+                        return item.getEventNum() != evUpdateFile &&
+                               item.getItem1().find("own.txt") == std::string::npos;
                     }));
     }
     ASSERT_EQ(items.size(), 2u);
@@ -163,7 +165,8 @@ TEST_P(LinuxCapture, UpdateFileAtMostOncePerFilePerSecond)
     // Separate processes, so the kernel cannot merge the writes into one event.
     const auto seen = record(": > f && for i in 1 2 3 4 5 6; do sh -c 'echo $$ >> f'; done");
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
-    const auto updates = std::count_if(seen.begin(), seen.end(), [](const TSeen& s) { return std::get<0>(s) == evUpdateFile; });
+    const auto updates =
+        std::count_if(seen.begin(), seen.end(), [](const TSeen& s) { return std::get<0>(s) == evUpdateFile; });
     EXPECT_GE(updates, 1);
     EXPECT_LE(updates, 1 + seconds.count() + 1);
     EXPECT_EQ(std::get<0>(seen.front()), evCreate);
@@ -177,8 +180,9 @@ TEST_P(LinuxCapture, UntickedKindsAreNotReported)
     settings.events[evCreate] = false;
     settings.events[evMkDir] = false;
     TCollectingSink quiet;
-    TShellMonitor second(invoker, settings, view, quiet, chooseBackend(GetParam()),
-                         [this] { return std::vector<std::string>{folder.path()}; }, std::chrono::milliseconds(50));
+    TShellMonitor second(
+        invoker, settings, view, quiet, chooseBackend(GetParam()),
+        [this] { return std::vector<std::string>{folder.path()}; }, std::chrono::milliseconds(50));
     second.start();
     ASSERT_TRUE(second.waitRecording());
     // In the root, whose watch is in place once recording: inotify cannot see a file that comes and

@@ -13,8 +13,9 @@ class TLoopMount {
 public:
     TLoopMount(const std::string& folder, const std::string& name) : folder_(folder), name_(name)
     {
-        made_ = runShell(folder_, "truncate -s 8M " + name_ + ".img && mkfs.ext4 -q " + name_ + ".img && mkdir -p " + name_)
-                    .succeeded();
+        made_ =
+            runShell(folder_, "truncate -s 8M " + name_ + ".img && mkfs.ext4 -q " + name_ + ".img && mkdir -p " + name_)
+                .succeeded();
     }
     ~TLoopMount() { unmount(); }
     TLoopMount(const TLoopMount&) = delete;
@@ -83,9 +84,9 @@ TEST_P(DriveEvents, ADriveMountedDuringTheRecordingIsWatchedAndLetGo)
     if (!choice.backend)
         GTEST_SKIP() << choice.reason;
     settings.events.assign(kEventCount, true);
-    monitor = std::make_unique<TShellMonitor>(invoker, settings, view, sink, std::move(choice),
-                                              [&] { return std::vector<std::string>{first.path()}; },
-                                              std::chrono::milliseconds(50));
+    monitor = std::make_unique<TShellMonitor>(
+        invoker, settings, view, sink, std::move(choice), [&] { return std::vector<std::string>{first.path()}; },
+        std::chrono::milliseconds(50));
     monitor->start();
     ASSERT_TRUE(monitor->waitRecording());
     ASSERT_EQ(monitor->counters().refusedWatches, 0u) << monitor->backendWarnings().front();

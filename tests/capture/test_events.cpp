@@ -56,7 +56,7 @@ TEST(NotificationDecoding, ClearsBit31AndNeedsExactlyOneFlag)
     EXPECT_EQ(decodeEventId(0x2), 2);
     EXPECT_EQ(decodeEventId(0x8000000), 0);
     EXPECT_EQ(decodeEventId(0x20000), 12);
-    EXPECT_FALSE(decodeEventId(0x3).has_value());        // two flags at once
+    EXPECT_FALSE(decodeEventId(0x3).has_value()); // two flags at once
     EXPECT_FALSE(decodeEventId(0).has_value());
     EXPECT_FALSE(decodeEventId(0x80000000u).has_value()); // bit 31 alone
     EXPECT_FALSE(decodeEventId(0x40000).has_value());     // not in the catalogue

@@ -79,8 +79,9 @@ TEST_F(InotifyCapture, FoldersThereBeforeTheRecordingAreWatchedToo)
     stopRecording();
     std::filesystem::create_directories(folder.path() + "/p/q/r");
     TCollectingSink second;
-    TShellMonitor monitor2(invoker, settings, view, second, chooseBackend(TBackendKind::Inotify),
-                           [this] { return std::vector<std::string>{folder.path()}; }, std::chrono::milliseconds(50));
+    TShellMonitor monitor2(
+        invoker, settings, view, second, chooseBackend(TBackendKind::Inotify),
+        [this] { return std::vector<std::string>{folder.path()}; }, std::chrono::milliseconds(50));
     monitor2.start();
     ASSERT_TRUE(monitor2.waitRecording());
     // The walk below the root runs in the loop: new files go in until one is reported.
@@ -110,11 +111,13 @@ TEST_F(InotifyRecording, AWatchLimitLeavesFoldersUnwatchedAndSaysHowMany)
     // Moved in whole: the root and a, a/b get watches; a/b/c, a/b/c/d and a/b/c/d/e do not.
     const auto has = [this](const std::string& relativePath) {
         return sink.waitUntil([&](const std::vector<TItemObj>& items) {
-            return std::any_of(items.begin(), items.end(),
-                               [&](const TItemObj& item) { return item.getItem1() == folder.path() + "/" + relativePath; });
+            return std::any_of(items.begin(), items.end(), [&](const TItemObj& item) {
+                return item.getItem1() == folder.path() + "/" + relativePath;
+            });
         });
     };
-    ASSERT_TRUE(runShell(folder.path(), "mkdir -p " + out + "/a/b/c/d/e && mv " + out + "/a a && : > a/b/x").succeeded());
+    ASSERT_TRUE(
+        runShell(folder.path(), "mkdir -p " + out + "/a/b/c/d/e && mv " + out + "/a a && : > a/b/x").succeeded());
     ASSERT_TRUE(has("a/b/x")); // the move in, with its scan, is decoded by now
     ASSERT_TRUE(runShell(folder.path(), ": > a/b/c/d/e/unseen && : > a/b/y").succeeded());
     ASSERT_TRUE(has("a/b/y"));
@@ -152,10 +155,12 @@ TEST(FanotifyFallback, ARootWhoseFilesystemRefusesAMarkIsWatchedWithInotify)
     TFakeView view{log};
     TCollectingSink sink;
     settings.events.assign(kEventCount, true);
-    for (int kind : {evDriveAdd, evDriveAddGui, evDriveRemoved, evMediaInserted, evMediaRemoved, evNetShare, evNetUnshare})
+    for (int kind :
+         {evDriveAdd, evDriveAddGui, evDriveRemoved, evMediaInserted, evMediaRemoved, evNetShare, evNetUnshare})
         settings.events[kind] = false; // mounts elsewhere are not this case's business
-    TShellMonitor monitor(invoker, settings, view, sink, std::move(choice),
-                          [&] { return std::vector<std::string>{unmount.path}; }, std::chrono::milliseconds(50));
+    TShellMonitor monitor(
+        invoker, settings, view, sink, std::move(choice), [&] { return std::vector<std::string>{unmount.path}; },
+        std::chrono::milliseconds(50));
     monitor.start();
     ASSERT_TRUE(monitor.waitRecording());
     const auto warnings = monitor.backendWarnings();
@@ -170,7 +175,8 @@ TEST(FanotifyFallback, ARootWhoseFilesystemRefusesAMarkIsWatchedWithInotify)
     for (const TItemObj& item : sink.items())
         seen.emplace_back(item.getEventNum(), item.getItem1(), item.getItem2());
     const std::string m = unmount.path + "/";
-    EXPECT_EQ(seen, (std::vector<TSeen>{{evMkDir, m + "d", ""}, {evCreate, m + "d/f", ""}, {evRenameFile, m + "d/f", m + "d/g"}}));
+    EXPECT_EQ(seen, (std::vector<TSeen>{
+                        {evMkDir, m + "d", ""}, {evCreate, m + "d/f", ""}, {evRenameFile, m + "d/f", m + "d/g"}}));
 }
 
 } // namespace

@@ -107,7 +107,10 @@ public:
     int driveRowCount() const override { return note("driveRowCount"), static_cast<int>(drives.size()); }
     TDriveRow driveRow(int index) const override { return note("driveRow " + std::to_string(index)), drives.at(index); }
     int eventRowCount() const override { return note("eventRowCount"), static_cast<int>(events.size()); }
-    bool eventRowChecked(int index) const override { return note("eventRow " + std::to_string(index)), events.at(index); }
+    bool eventRowChecked(int index) const override
+    {
+        return note("eventRow " + std::to_string(index)), events.at(index);
+    }
     std::string excludedFoldersText() const override { return note("folders"), folders; }
     std::string extensionsText() const override { return note("extensions"), extensions; }
     bool autoExpand() const override { return note("autoExpand"), expand; }

@@ -13,7 +13,7 @@ namespace {
 struct TFakeScript {
     bool throwOnOpen = false;
     std::vector<std::string> refusedRoots;
-    int itemsInRun = 0; // appended when run() begins, named /r/f0, /r/f1...
+    int itemsInRun = 0;             // appended when run() begins, named /r/f0, /r/f1...
     std::vector<std::string> names; // or these, when given
     std::vector<std::pair<std::string, TEventKinds>> watches;
 };
@@ -34,8 +34,8 @@ public:
     {
         log_.add("backend watch " + root);
         script_.watches.emplace_back(root, kinds);
-        const bool refused = std::find(script_.refusedRoots.begin(), script_.refusedRoots.end(), root) !=
-                             script_.refusedRoots.end();
+        const bool refused =
+            std::find(script_.refusedRoots.begin(), script_.refusedRoots.end(), root) != script_.refusedRoots.end();
         if (refused)
             ++refusals_;
         return !refused;
@@ -92,8 +92,8 @@ protected:
     std::unique_ptr<TShellMonitor> makeMonitor(std::chrono::milliseconds interval = std::chrono::hours(1))
     {
         TBackendChoice choice{std::make_unique<TFakeBackend>(log, script), "fake for tests"};
-        return std::make_unique<TShellMonitor>(invoker, settings, view, sink, std::move(choice),
-                                               [this] { return roots; }, interval);
+        return std::make_unique<TShellMonitor>(
+            invoker, settings, view, sink, std::move(choice), [this] { return roots; }, interval);
     }
 };
 

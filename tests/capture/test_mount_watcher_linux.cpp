@@ -22,7 +22,8 @@ const std::string kBase = line(20, "8:1", "/", "ext4", "/dev/sda1") + line(21, "
 
 std::vector<TMountChange> diff(const std::string& before, const std::string& after, bool removable = false)
 {
-    return diffMountTables(parseMountInfo(before), parseMountInfo(after), [=](const TMountEntry&) { return removable; });
+    return diffMountTables(parseMountInfo(before), parseMountInfo(after),
+                           [=](const TMountEntry&) { return removable; });
 }
 
 TEST(MountDiff, EachKindOfMountGivesItsEvents)
@@ -85,7 +86,8 @@ TEST(MountDiff, RemountsAndOrderAreKeptApart)
     ASSERT_EQ(once.size(), 1u);
     EXPECT_EQ(once[0].eventNum, evDriveRemoved);
     // Several at once keep the table's order.
-    const auto many = diff(kBase, kBase + line(30, "8:17", "/b", "ext4", "/dev/sdb1") + line(31, "8:18", "/a", "ext4", "/dev/sdb2"));
+    const auto many =
+        diff(kBase, kBase + line(30, "8:17", "/b", "ext4", "/dev/sdb1") + line(31, "8:18", "/a", "ext4", "/dev/sdb2"));
     ASSERT_EQ(many.size(), 2u);
     EXPECT_EQ(many[0].root, "/b/");
     EXPECT_EQ(many[1].root, "/a/");
@@ -108,7 +110,8 @@ TEST(MountWatcherTable, ChangesWithinTheIntervalWaitAndAreNotLost)
 
     std::ofstream(path) << kBase;
     TMountWatcher fast(path, std::chrono::milliseconds(0));
-    std::ofstream(path) << kBase << line(30, "8:17", "/data", "ext4", "/dev/sdb1") << line(31, "8:18", "/e", "ext4", "/dev/sdb2");
+    std::ofstream(path) << kBase << line(30, "8:17", "/data", "ext4", "/dev/sdb1")
+                        << line(31, "8:18", "/e", "ext4", "/dev/sdb2");
     EXPECT_TRUE(fast.serve(false).empty()); // nothing signalled, nothing read
     const auto changes = fast.serve(true);
     ASSERT_EQ(changes.size(), 2u);

@@ -2,15 +2,16 @@
 // on C:, and an owned item-ID list. The sink that records deliveries is TCollectingSink.
 #pragma once
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "events/UntItemObj.h"
 
 #include <string>
 #include <vector>
 
-inline bool hasItem(const std::vector<TItemObj>& items, const std::string& item1, const std::string& item2, int eventNum)
+inline bool hasItem(const std::vector<TItemObj>& items, const std::string& item1, const std::string& item2,
+                    int eventNum)
 {
     for (const auto& item : items)
         if (item.getItem1() == item1 && item.getItem2() == item2 && item.getEventNum() == eventNum)

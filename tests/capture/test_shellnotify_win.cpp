@@ -57,8 +57,8 @@ class ShellMonitorTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        queue_ = std::make_unique<TItemsStack>(invoker_, sink_, std::make_unique<TIntervalClock>(5ms),
-                                               TPathStyle::Windows);
+        queue_ =
+            std::make_unique<TItemsStack>(invoker_, sink_, std::make_unique<TIntervalClock>(5ms), TPathStyle::Windows);
         queue_->start();
         auto choice = chooseBackend(TBackendKind::ShellNotify);
         ASSERT_TRUE(choice.backend);
@@ -237,7 +237,6 @@ TEST(ShellPathConversion, MissingListsAndPairsGiveEmptyPaths)
     EXPECT_EQ(pidlToPath(reinterpret_cast<WPARAM>(pair), 1), "");
     EXPECT_EQ(pidlToPath(reinterpret_cast<WPARAM>(pair), 2), toUtf8(windowsDir));
     EXPECT_EQ(pidlToPath(reinterpret_cast<WPARAM>(pair), 3), "");
-
 }
 
 TEST_F(ShellMonitorTest, StopEndsTheLoopAndDeregisters)

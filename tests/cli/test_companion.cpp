@@ -85,8 +85,9 @@ TEST(CompanionReport, TheViewsKeepTheReportedEventsAsTheWindowWould)
     TCompanionViews views;
     TCompanionSink sink(out, TOutputFormat::Text, {n("/w/root")}, &views);
     sink.batchStart(3);
-    for (const TItemObj& item : {TItemObj(n("/w/root/d/a.txt"), "", evCreate), TItemObj(n("/w/other/b.txt"), "", evCreate),
-                                 TItemObj(n("/w/root/d/a.txt"), "", evDelete)}) {
+    for (const TItemObj& item :
+         {TItemObj(n("/w/root/d/a.txt"), "", evCreate), TItemObj(n("/w/other/b.txt"), "", evCreate),
+          TItemObj(n("/w/root/d/a.txt"), "", evDelete)}) {
         sink.treeStep(item);
         sink.listStep(item);
     }

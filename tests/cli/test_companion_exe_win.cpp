@@ -134,7 +134,8 @@ TEST(CompanionExe, ADurationEndsTheRunAndTheBackendIsNamedWithItsReason)
     TTestTempFolder folder;
     const std::string root = folder.path("");
     for (const char* backend : {"auto", "shell"}) {
-        const TRunResult run = runProgram({"--root", root, "--format", "json", "--duration", "1", "--backend", backend});
+        const TRunResult run =
+            runProgram({"--root", root, "--format", "json", "--duration", "1", "--backend", backend});
         ASSERT_TRUE(run.finished) << backend;
         EXPECT_EQ(run.exitCode, 0u) << run.err;
         EXPECT_NE(run.err.find("backend shell change notifications (shell change notifications: "), std::string::npos)

@@ -4,8 +4,8 @@
 #include "pipeline/UntEventFilters.h"
 #include "pipeline/UntExportReport.h"
 #include "pipeline/UntMakerLinks.h"
-#include "util/UntFunctions.h"
 #include "tests/capture/test_capture_support_linux.h"
+#include "util/UntFunctions.h"
 #include "util/UntOsHandle.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +42,8 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 2);
         pid_t pid = 0;
-        if (::posix_spawn(&pid, FM_COMPANION_PATH, &actions, nullptr, const_cast<char* const*>(argv.data()), environ) == 0)
+        if (::posix_spawn(&pid, FM_COMPANION_PATH, &actions, nullptr, const_cast<char* const*>(argv.data()), environ) ==
+            0)
             pid_ = pid;
         posix_spawn_file_actions_destroy(&actions);
     }
@@ -70,7 +71,8 @@ public:
                 if (line.find(text) != std::string::npos)
                     return true;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 return false;
             pollfd fd{errFd_.get(), POLLIN, 0};
@@ -154,19 +156,26 @@ TEST_F(CompanionRun, AWorkloadShowsUpCompleteAndInOrderAsJson)
         return true;
     };
     const std::string prefix = work.path() + "/";
-    auto relative = [&](const std::string& path) { return path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path; };
+    auto relative = [&](const std::string& path) {
+        return path.rfind(prefix, 0) == 0 ? path.substr(prefix.size()) : path;
+    };
     for (const std::string& line : readLines(outputFile())) {
         const auto event = nlohmann::json::parse(line);
         EXPECT_TRUE(isUtcTime(event.at("time").get<std::string>())) << line;
         EXPECT_GT(event.at("pid").get<int>(), 0) << line;
         seen.emplace_back(event.at("event").get<int>(), event.at("action").get<std::string>(),
-                          relative(event.at("path").get<std::string>()), relative(event.at("newPath").get<std::string>()));
+                          relative(event.at("path").get<std::string>()),
+                          relative(event.at("newPath").get<std::string>()));
     }
     const std::vector<TSeen> expected = {
-        {evMkDir, "New Directory", "d", ""},         {evCreate, "Create", "d/a", ""},
-        {evRenameFile, "Rename File", "d/a", "d/b"}, {evMkDir, "New Directory", "e", ""},
-        {evRenameFile, "Rename File", "d/b", "e/c"}, {evRenameFolder, "Rename Folder", "d", "d2"},
-        {evDelete, "Delete", "e/c", ""},             {evRmDir, "Delete Directory", "e", ""},
+        {evMkDir, "New Directory", "d", ""},
+        {evCreate, "Create", "d/a", ""},
+        {evRenameFile, "Rename File", "d/a", "d/b"},
+        {evMkDir, "New Directory", "e", ""},
+        {evRenameFile, "Rename File", "d/b", "e/c"},
+        {evRenameFolder, "Rename Folder", "d", "d2"},
+        {evDelete, "Delete", "e/c", ""},
+        {evRmDir, "Delete Directory", "e", ""},
         {evRmDir, "Delete Directory", "d2", ""},
     };
     EXPECT_EQ(seen, expected);

@@ -33,7 +33,10 @@ public:
     std::vector<std::string> calls;
 };
 
-inline std::string fixedTime() { return "14:05:09"; }
+inline std::string fixedTime()
+{
+    return "14:05:09";
+}
 
 // One line per node in display order: indentation by level, text, [mark] when marked, {icon}.
 inline std::string printTree(const TEventTree& tree)

@@ -173,7 +173,8 @@ TEST_F(WindowsTree, NavigationMatchesDisplayOrder)
 
     std::vector<std::pair<std::string, int>> seen;
     tree.forEachNode([&](TNodeId id, std::uint16_t level) { seen.emplace_back(tree.getText(id), level); });
-    EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{"C:", 0}, {"a", 1}, {"x", 2}, {"b", 1}, {"D:", 0}, {"c", 1}}));
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<std::string, int>>{{"C:", 0}, {"a", 1}, {"x", 2}, {"b", 1}, {"D:", 0}, {"c", 1}}));
 
     tree.addDirectoryFile("C:\\a", "", evRmDir);
     EXPECT_FALSE(tree.isValid(tree.child(b, 0)));

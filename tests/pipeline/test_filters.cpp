@@ -30,10 +30,10 @@ protected:
 TEST_P(FolderFilter, ExcludedFolderRemovesItselfAndBelowOnly)
 {
     filters.setDirFilters(p("C:\\TEMP\\") + "\r\n");
-    EXPECT_TRUE(filters.isExcluded(p("c:\\temp")));        // the folder itself, separator added
+    EXPECT_TRUE(filters.isExcluded(p("c:\\temp"))); // the folder itself, separator added
     EXPECT_TRUE(filters.isExcluded(p("C:\\Temp\\a.txt")));
     EXPECT_FALSE(filters.isExcluded(p("C:\\Temp2\\a.txt")));
-    EXPECT_FALSE(filters.isExcluded(p("C:\\TEM")));        // shorter than the entry
+    EXPECT_FALSE(filters.isExcluded(p("C:\\TEM"))); // shorter than the entry
     EXPECT_FALSE(filters.isExcluded(""));
 }
 
@@ -54,7 +54,7 @@ TEST_P(FolderFilter, RootPathGetsNoSecondSeparator)
 
 TEST_P(FolderFilter, FoldingIsAsciiOnly)
 {
-    filters.setDirFilters(p("C:\\\xC3\x89t\xC3\xA9\\") + "\r\n"); // "Été"
+    filters.setDirFilters(p("C:\\\xC3\x89t\xC3\xA9\\") + "\r\n");        // "Été"
     EXPECT_FALSE(filters.isExcluded(p("C:\\\xC3\xA9t\xC3\xA9\\a.txt"))); // "été"
     EXPECT_TRUE(filters.isExcluded(p("c:\\\xC3\x89T\xC3\xA9\\a.txt")));
 }
@@ -117,7 +117,9 @@ TEST_P(FolderFilter, FolderTestRunsBeforeTheExtensionList)
 
 INSTANTIATE_TEST_SUITE_P(BothStyles, FolderFilter,
                          testing::Values(StyleCase{TPathStyle::Windows, "\\"}, StyleCase{TPathStyle::Posix, "/"}),
-                         [](const auto& info) { return info.param.style == TPathStyle::Windows ? "Windows" : "Posix"; });
+                         [](const auto& info) {
+                             return info.param.style == TPathStyle::Windows ? "Windows" : "Posix";
+                         });
 
 TEST(FilterKinds, TreeAndFileKindsFollowTheCatalogue)
 {

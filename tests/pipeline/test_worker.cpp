@@ -226,7 +226,8 @@ TEST(ItemsStackThreads, ConcurrentAppendsAreNeverLost)
         t.join();
 
     std::unique_lock lock(seenMutex);
-    ASSERT_TRUE(seenChanged.wait_for(lock, std::chrono::seconds(60), [&] { return total == kProducers * kPerProducer; }))
+    ASSERT_TRUE(
+        seenChanged.wait_for(lock, std::chrono::seconds(60), [&] { return total == kProducers * kPerProducer; }))
         << "delivered " << total;
     lock.unlock();
     stack.terminate();

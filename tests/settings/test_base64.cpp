@@ -9,8 +9,13 @@
 TEST(Base64, EncodesAndDecodesTheStandardVectors)
 {
     const std::vector<std::pair<std::string, std::string>> vectors = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     for (const auto& [text, encoded] : vectors) {
         EXPECT_EQ(textToBase64(text), encoded) << text;

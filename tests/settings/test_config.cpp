@@ -194,8 +194,9 @@ TEST(ConfigStore, ARefusedSaveRestoresWhatTheFileHoldsAndPassesTheErrorOn)
 {
     TTestTempFolder folder;
     writeBytes(folder.path("plain"), "x");
-    const std::string path =
-        folder.path("plain") + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)) + "config.ini";
+    const std::string path = folder.path("plain") +
+                             std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)) +
+                             "config.ini";
     TSettingsData data = nonDefaultData();
     try {
         saveSettings(path, data);

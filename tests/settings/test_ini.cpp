@@ -239,7 +239,9 @@ TEST(IniUtils, RefusedWritesRaiseTheErrorAndLeaveTheFileAlone)
     TTestTempFolder folder;
     // A parent that is a regular file: no user, not even root, can create anything below it.
     writeBytes(folder.path("plain"), "x");
-    const std::string below = folder.path("plain") + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)) + "config.ini";
+    const std::string below = folder.path("plain") +
+                              std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)) +
+                              "config.ini";
     {
         TIniUtilsObj ini(below);
         ini.setWorkingSection("GLOBAL");
@@ -269,7 +271,8 @@ TEST(IniUtils, ReadOnlyFileIsNotReplaced)
     TTestTempFolder folder;
     const std::string path = folder.path("config.ini");
     writeBytes(path, "[GLOBAL]\r\nTRAY=Y\r\n");
-    std::filesystem::permissions(nativePath(path), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    std::filesystem::permissions(nativePath(path),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     {
         TIniUtilsObj ini(path);
         ini.setWorkingSection("GLOBAL");
@@ -325,7 +328,8 @@ TEST(IniUtils, AFileThatCannotBeReadIsNotReplaced)
         ini.writeString("new", "1");
         expectWriteError(ini, path);
     }
-    std::filesystem::permissions(nativePath(path), std::filesystem::perms::owner_read, std::filesystem::perm_options::add);
+    std::filesystem::permissions(nativePath(path), std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::add);
     EXPECT_EQ(readBytes(path), "[OTHER]\r\nkept=1\r\n");
 }
 
@@ -338,7 +342,8 @@ TEST(IniUtils, ReadOnlyFolderIsNotWritten)
     std::filesystem::create_directory(nativePath(sub));
     const std::string path = sub + "/config.ini";
     writeBytes(path, "[GLOBAL]\r\nTRAY=Y\r\n");
-    std::filesystem::permissions(nativePath(sub), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(nativePath(sub),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     TIniUtilsObj ini(path);
     ini.setWorkingSection("GLOBAL");
     ini.writeString("TRAY", "N");
@@ -363,8 +368,8 @@ TEST(IniUtils, ReplacingKeepsPermissionsAndFollowsLinks)
     }
     EXPECT_TRUE(std::filesystem::is_symlink(nativePath(link)));
     EXPECT_EQ(readBytes(real), "[A]\r\nk=2\r\n");
-    EXPECT_EQ(std::filesystem::status(nativePath(real)).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
+    EXPECT_EQ(std::filesystem::status(nativePath(real)).permissions(), std::filesystem::perms::owner_read |
+                                                                           std::filesystem::perms::owner_write |
+                                                                           std::filesystem::perms::group_read);
 }
 #endif

@@ -1,11 +1,11 @@
 // The extension dialog, the list-view helpers and the folder picker.
+#include "TestSettingsFakes.h"
 #include "settingsui/UntAddExtension.h"
 #include "settingsui/UntBrowseFolder.h"
 #include "settingsui/UntListViewText.h"
 #include "settingsui/UntSettings.h"
 #include "settingsui/UntSettingsImages.h"
 #include "widgets/UntGlassToolButton.h"
-#include "TestSettingsFakes.h"
 
 #include <QApplication>
 #include <QFileDialog>

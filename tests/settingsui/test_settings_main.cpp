@@ -1,8 +1,8 @@
 // Runs the settings window tests under a QApplication. With "--print-config FILE" the program
 // instead loads a settings window on that file and prints what it shows, so that a test can
 // check what a fresh process finds.
-#include "settingsui/UntSettings.h"
 #include "TestSettingsDump.h"
+#include "settingsui/UntSettings.h"
 
 #include <QApplication>
 

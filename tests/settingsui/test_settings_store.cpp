@@ -1,11 +1,11 @@
 // The settings window and "config.ini": defaults, the first save, save and restore, a refused
 // write, and settings that survive a restart (a second window, a second process).
+#include "TestSettingsDump.h"
+#include "TestSettingsFakes.h"
 #include "settings/UntIniUtilsObj.h"
 #include "settingsui/UntSettings.h"
 #include "settingsui/UntSettingsImages.h"
 #include "util/UntText.h"
-#include "TestSettingsDump.h"
-#include "TestSettingsFakes.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

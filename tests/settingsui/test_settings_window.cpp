@@ -1,13 +1,13 @@
 // The settings window's controls: page tree, drives page, event list, record mode, folder and
 // extension lists.
-#include "widgets/UntIconRegistry.h"
+#include "TestSettingsFakes.h"
 #include "settingsui/UntSettings.h"
 #include "settingsui/UntSettingsImages.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
-#include "TestSettingsFakes.h"
+#include "widgets/UntIconRegistry.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -85,9 +85,9 @@ TEST_F(SettingsWindow, PageTreeNodesPicturesAndClicks)
     EXPECT_EQ(settings->size(), QSize(627, 329));
     ASSERT_EQ(settings->Tree->topLevelItemCount(), 4);
     const std::vector<std::pair<QTreeWidgetItem*, std::pair<const char*, int>>> nodes = {
-        {node(0), {"General Settings", picGeneral}},        {node(1), {"Drives to Monitor", picDrive}},
-        {node(2), {"Filters Manager", picFilters}},         {node(2, 0), {"Extension and Folders", picFolders}},
-        {node(2, 1), {"Events Filters", picEvents}},        {node(3), {"About", picAbout}},
+        {node(0), {"General Settings", picGeneral}}, {node(1), {"Drives to Monitor", picDrive}},
+        {node(2), {"Filters Manager", picFilters}},  {node(2, 0), {"Extension and Folders", picFolders}},
+        {node(2, 1), {"Events Filters", picEvents}}, {node(3), {"About", picAbout}},
     };
     for (const auto& [item, expected] : nodes) {
         EXPECT_EQ(item->text(0), QString::fromLatin1(expected.first));
@@ -117,7 +117,7 @@ TEST_F(SettingsWindow, PageTreeNodesPicturesAndClicks)
 
 TEST_F(SettingsWindow, DrivesPageIsRebuiltEachTimeWithUsageBarsAndNoLeftovers)
 {
-    system.drives = {{"/", "ext4", 1000, 50},          // 95 per cent used
+    system.drives = {{"/", "ext4", 1000, 50},            // 95 per cent used
                      {"/media/usb/", "vfat", 1000, 900}, // 10
                      {"/media/ninety/", "xfs", 1000, 100},
                      {"/media/almost/", "xfs", 1000, 101}, // 89.9 truncates to 89
@@ -159,7 +159,8 @@ TEST_F(SettingsWindow, DoubleClickTogglesAnEventWithItsPictureAndColour)
 {
     ASSERT_EQ(settings->eventRowCount(), kEventCount);
     for (int i = 0; i < kEventCount; ++i)
-        EXPECT_EQ(settings->lstevents->topLevelItem(i)->text(0).toStdString(), eventNames()[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(settings->lstevents->topLevelItem(i)->text(0).toStdString(),
+                  eventNames()[static_cast<std::size_t>(i)]);
     settings->show();
     click(node(2, 1));
     QTreeWidget* list = settings->lstevents;
@@ -186,11 +187,11 @@ TEST_F(SettingsWindow, DoubleClickTogglesAnEventWithItsPictureAndColour)
 
 TEST_F(SettingsWindow, RecordModeLocksTheListsAndMakesRoomForTheNotices)
 {
-    const std::vector<QWidget*> notices = {settings->ImgRec1, settings->labelrec1, settings->ImgRec2,
-                                           settings->labelREC2, settings->ImgREC3, settings->labelREC3};
-    const std::vector<QWidget*> locked = {settings->ListDrives, settings->lstpath, settings->lstext,
-                                          settings->lstevents, settings->tbAddPath, settings->tbDelPath,
-                                          settings->tbAddExt, settings->tbDeleteExt};
+    const std::vector<QWidget*> notices = {settings->ImgRec1,   settings->labelrec1, settings->ImgRec2,
+                                           settings->labelREC2, settings->ImgREC3,   settings->labelREC3};
+    const std::vector<QWidget*> locked = {settings->ListDrives, settings->lstpath,    settings->lstext,
+                                          settings->lstevents,  settings->tbAddPath,  settings->tbDelPath,
+                                          settings->tbAddExt,   settings->tbDeleteExt};
     const auto expectPictures = [&](int add, int remove) {
         EXPECT_EQ(TFrmSettings::pictureOf(settings->tbAddPath), add);
         EXPECT_EQ(TFrmSettings::pictureOf(settings->tbDelPath), remove);
@@ -230,8 +231,8 @@ TEST_F(SettingsWindow, AddingFoldersThroughThePicker)
 {
     system.systemRoot = "/";
     const std::string temp = folder("Temp");
-    picker.answers = {temp, QString::fromStdString(temp).toUpper().toStdString(), "/", "  ", temp + "/",
-                      temp + "\nsecond", ""};
+    picker.answers = {
+        temp, QString::fromStdString(temp).toUpper().toStdString(), "/", "  ", temp + "/", temp + "\nsecond", ""};
     for (int i = 0; i < 7; ++i)
         settings->tbAddPathClick();
 

@@ -77,7 +77,10 @@ public:
     std::string path() const { return utf8Path(root_); }
     // The UTF-8 path of a name inside the folder.
     std::string path(const std::string& name) const { return utf8Path(root_ / nativePath(name)); }
-    std::string folder() const { return utf8Path(root_) + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)); }
+    std::string folder() const
+    {
+        return utf8Path(root_) + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator));
+    }
 
 private:
     std::filesystem::path root_;

@@ -34,11 +34,11 @@ TEST(DriveList, EveryRootIsFollowedByCrLf)
 
 TEST(MountInfo, ParsesFieldsAroundOptionalOnesAndDecodesEscapes)
 {
-    const auto entries = parseMountInfo(
-        "27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
-        "90 27 8:17 /@data /media/my\\040usb\\134x rw master:3 propagate_from:2 - vfat /dev/sdb1 rw\n"
-        "broken line without dash\n"
-        "91 27 8:18 / /short rw -\n");
+    const auto entries =
+        parseMountInfo("27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+                       "90 27 8:17 /@data /media/my\\040usb\\134x rw master:3 propagate_from:2 - vfat /dev/sdb1 rw\n"
+                       "broken line without dash\n"
+                       "91 27 8:18 / /short rw -\n");
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].majorMinor, "254:0");
     EXPECT_EQ(entries[0].mountPoint, "/");
@@ -72,30 +72,29 @@ TEST(MountInfo, KeepsBlockDeviceFilesystemsOnly)
     EXPECT_FALSE(isDriveMount(mount("fuse.sshfs", "user@host:")));
     EXPECT_FALSE(isDriveMount(mount("iso9660", "/dev/sr0")));
     EXPECT_FALSE(isDriveMount(mount("udf", "/dev/sr1")));
-    EXPECT_FALSE(isDriveMount(mount("iso9660", "/dev/loop3")));   // a mounted disc image
-    EXPECT_FALSE(isDriveMount(mount("squashfs", "/dev/loop0")));  // a package image
-    EXPECT_FALSE(isDriveMount(mount("ext4", "/dev/loop5")));      // any loop image
+    EXPECT_FALSE(isDriveMount(mount("iso9660", "/dev/loop3")));  // a mounted disc image
+    EXPECT_FALSE(isDriveMount(mount("squashfs", "/dev/loop0"))); // a package image
+    EXPECT_FALSE(isDriveMount(mount("ext4", "/dev/loop5")));     // any loop image
     EXPECT_FALSE(isDriveMount(mount("ext4", "/dev/sda1", "")));
 }
 
 TEST(MountInfo, DrivesAreUniqueAndInPathOrderWithATrailingSlash)
 {
-    const auto drives = drivesFromMountInfo(
-        "22 27 0:21 / /proc rw - proc proc rw\n"
-        "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
-        "30 27 8:1 / /home rw - xfs /dev/sda1 rw\n"
-        "31 27 8:17 / /media/a\\040b rw - vfat /dev/sdb1 rw\n"
-        "32 27 8:33 / /media/a rw - exfat /dev/sdc1 rw\n"
-        "33 27 0:40 / /tmp rw - tmpfs tmpfs rw\n"
-        "34 27 7:0 / /snap/core/1 ro - squashfs /dev/loop0 ro\n"
-        "35 27 0:50 / /net rw - nfs4 srv:/x rw\n"
-        "36 27 11:0 / /media/cd ro - iso9660 /dev/sr0 ro\n"
-        // The same folder mounted twice: the later mount is the one in effect.
-        "37 27 8:49 / /data rw - ext4 /dev/sdd1 rw\n"
-        "38 37 8:50 / /data rw - btrfs /dev/sdd2 rw\n"
-        // A drive hidden by a RAM filesystem mounted over it.
-        "39 27 8:65 / /scratch rw - ext4 /dev/sde1 rw\n"
-        "40 39 0:60 / /scratch rw - tmpfs tmpfs rw\n");
+    const auto drives = drivesFromMountInfo("22 27 0:21 / /proc rw - proc proc rw\n"
+                                            "27 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                                            "30 27 8:1 / /home rw - xfs /dev/sda1 rw\n"
+                                            "31 27 8:17 / /media/a\\040b rw - vfat /dev/sdb1 rw\n"
+                                            "32 27 8:33 / /media/a rw - exfat /dev/sdc1 rw\n"
+                                            "33 27 0:40 / /tmp rw - tmpfs tmpfs rw\n"
+                                            "34 27 7:0 / /snap/core/1 ro - squashfs /dev/loop0 ro\n"
+                                            "35 27 0:50 / /net rw - nfs4 srv:/x rw\n"
+                                            "36 27 11:0 / /media/cd ro - iso9660 /dev/sr0 ro\n"
+                                            // The same folder mounted twice: the later mount is the one in effect.
+                                            "37 27 8:49 / /data rw - ext4 /dev/sdd1 rw\n"
+                                            "38 37 8:50 / /data rw - btrfs /dev/sdd2 rw\n"
+                                            // A drive hidden by a RAM filesystem mounted over it.
+                                            "39 27 8:65 / /scratch rw - ext4 /dev/sde1 rw\n"
+                                            "40 39 0:60 / /scratch rw - tmpfs tmpfs rw\n");
     EXPECT_EQ(roots(drives), (std::vector<std::string>{"/", "/data/", "/home/", "/media/a/", "/media/a b/"}));
     ASSERT_EQ(drives.size(), 5u);
     EXPECT_EQ(drives[1].device, "/dev/sdd2");

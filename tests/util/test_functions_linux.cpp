@@ -1,6 +1,6 @@
+#include "tests/util/TestTempFolder.h"
 #include "util/UntFunctions.h"
 #include "util/UntProcess_linux.h"
-#include "tests/util/TestTempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ TEST(SystemHelpersLinux, DrivesAreMountedBlockDevices)
         ASSERT_FALSE(drive.root.empty());
         EXPECT_EQ(drive.root.front(), '/');
         EXPECT_EQ(drive.root.back(), '/');
-        struct stat st{};
+        struct stat st {};
         ASSERT_EQ(stat(drive.device.c_str(), &st), 0) << drive.device;
         EXPECT_TRUE(S_ISBLK(st.st_mode)) << drive.device;
         EXPECT_EQ(getFileSystemName(drive.root), drive.fsType);

@@ -46,7 +46,8 @@ TEST(SystemHelpersWindows, NamesAndFolders)
     ASSERT_GE(windowsDir.size(), 4u);
     EXPECT_EQ(windowsDir.back(), '\\');
     EXPECT_NE(windowsDir[windowsDir.size() - 2], '\\');
-    EXPECT_EQ(GetFileAttributesA(windowsDir.c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesA(windowsDir.c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 
     const std::string root = getSystemDriveRoot();
     ASSERT_EQ(root.size(), 3u);

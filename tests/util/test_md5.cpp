@@ -1,5 +1,5 @@
-#include "util/MD5Api.h"
 #include "tests/util/TestTempFolder.h"
+#include "util/MD5Api.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "util/UntTextFile.h"
 #include "tests/util/TestTempFolder.h"
+#include "util/UntTextFile.h"
 
 #include <gtest/gtest.h>
 
