@@ -1,6 +1,7 @@
 // Feeds a million synthetic events into the event tree and list and compares them with a
 // plain baseline: a tree that searches siblings linearly and a list that keeps four strings
 // per row. Reports events per processor second and the peak resident set of each run.
+#include "BenchLinearTree.h"
 #include "events/UntEvents.h"
 #include "pipeline/UntEventList.h"
 #include "pipeline/UntEventTree.h"
@@ -12,6 +13,7 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -64,61 +66,6 @@ private:
                ".cpp";
     }
     std::mt19937_64 random_;
-};
-
-// The baseline tree: same rules, but each lookup walks the siblings in order.
-class TLinearTree {
-public:
-    TLinearTree() { nodes_.push_back({}); }
-    void addDirectoryFile(std::string_view item1, std::string_view item2, int eventNum)
-    {
-        const auto segments = splitPath(item1, TPathStyle::Posix);
-        std::uint32_t parent = 0;
-        for (std::size_t k = 0; k < segments.size(); ++k) {
-            std::string_view segment = segments[k];
-            if (k == 0 && segment.empty())
-                segment = "/";
-            if (isBlank(segment))
-                continue;
-            std::uint32_t found = findChildNode(segment, parent);
-            if (found == 0) {
-                found = static_cast<std::uint32_t>(nodes_.size());
-                nodes_.push_back({std::string(segment), {}, 0});
-                nodes_[parent].children.push_back(found);
-            }
-            if (k > 0 && k + 1 == segments.size())
-                mark(found, item2, eventNum);
-            parent = found;
-        }
-    }
-    std::size_t nodeCount() const { return nodes_.size() - 1; }
-
-private:
-    struct TNode {
-        std::string text;
-        std::vector<std::uint32_t> children;
-        int mark = 0;
-    };
-    std::uint32_t findChildNode(std::string_view segment, std::uint32_t parent) const
-    {
-        for (std::uint32_t child : nodes_[parent].children)
-            if (sameText(nodes_[child].text, segment))
-                return nodes_[child].mark == 2 ? 0 : child;
-        return 0;
-    }
-    void mark(std::uint32_t id, std::string_view item2, int eventNum)
-    {
-        if (eventNum == evDelete || eventNum == evRmDir) {
-            nodes_[id].text = std::string("(") + kTime + ") " + nodes_[id].text;
-            nodes_[id].mark = 2;
-            if (eventNum == evRmDir)
-                nodes_[id].children.clear();
-        } else if (eventNum == evRenameFile || eventNum == evRenameFolder) {
-            nodes_[id].text += " -> " + std::string(fileNamePart(item2, TPathStyle::Posix));
-            nodes_[id].mark = 1;
-        }
-    }
-    std::vector<TNode> nodes_;
 };
 
 // The baseline list: the four column texts stored as strings.
@@ -229,7 +176,7 @@ void BM_TreeIndexed(benchmark::State& state)
 void BM_TreeLinear(benchmark::State& state)
 {
     runFeed(state, "tree linear", [] {
-        TLinearTree tree;
+        TLinearTree tree(std::make_shared<TNullIconSource>(), [] { return std::string(kTime); });
         feedEvents([&](const std::string& p, const std::string& q, int n) { tree.addDirectoryFile(p, q, n); });
         return tree.nodeCount();
     });
@@ -270,7 +217,7 @@ void BM_TreeAndList(benchmark::State& state)
 void BM_TreeAndListBaseline(benchmark::State& state)
 {
     runFeed(state, "baseline tree+list", [] {
-        TLinearTree tree;
+        TLinearTree tree(std::make_shared<TNullIconSource>(), [] { return std::string(kTime); });
         TStringList list;
         feedEvents([&](const std::string& p, const std::string& q, int n) {
             if (isTreeEvent(n))

@@ -74,7 +74,7 @@ private:
     void decode(const inotify_event& event, std::vector<TItemObj>& items);
     void settleMoves(std::vector<TItemObj>& items, bool all);
     void movedOut(const TMoveHalf& half, std::vector<TItemObj>& items);
-    void movedIn(const std::string& path, bool folder, std::vector<TItemObj>& items);
+    void arrived(const std::string& path, bool folder, std::vector<TItemObj>& items);
     void renameUnder(const std::string& from, const std::string& to);
     void walk(std::vector<TItemObj>& items, std::size_t budget, bool reportedOnly);
     void watchFolder(const TWalkItem& item, std::vector<TItemObj>& items, std::deque<TWalkItem>& below);

@@ -58,7 +58,7 @@ void TInotifyBackend::decode(const inotify_event& event, std::vector<TItemObj>& 
         auto half =
             std::find_if(moves_.begin(), moves_.end(), [&](const TMoveHalf& m) { return m.cookie == event.cookie; });
         if (half == moves_.end()) {
-            movedIn(path, folder, items);
+            arrived(path, folder, items);
             return;
         }
         TMoveHalf from = std::move(*half);
@@ -79,19 +79,9 @@ void TInotifyBackend::decode(const inotify_event& event, std::vector<TItemObj>& 
     if (mask & IN_CREATE) {
         if (wasScanned(path))
             return;
-        if (folder) {
-            if (watches_.isWatched(path))
-                return; // reported by the scan of its parent
-            if (kinds_[evMkDir])
-                emit(items, evMkDir, path);
-            struct stat status {};
-            if (::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-                toWalk_.push_front({path, status.st_dev, true});
-                walk(items, SIZE_MAX, true);
-            }
-        } else if (kinds_[evCreate]) {
-            emit(items, evCreate, path);
-        }
+        if (folder && watches_.isWatched(path))
+            return; // reported by the scan of its parent
+        arrived(path, folder, items);
     }
     if ((mask & IN_MODIFY) && !folder && kinds_[evUpdateFile] && modify_.due(path))
         emit(items, evUpdateFile, path);
@@ -127,8 +117,8 @@ void TInotifyBackend::movedOut(const TMoveHalf& half, std::vector<TItemObj>& ite
         emit(items, half.folder ? evRmDir : evDelete, half.path);
 }
 
-// Moved in from outside: a create, and for a folder everything inside it.
-void TInotifyBackend::movedIn(const std::string& path, bool folder, std::vector<TItemObj>& items)
+// Created, or moved in from outside: a create, and for a folder everything inside it.
+void TInotifyBackend::arrived(const std::string& path, bool folder, std::vector<TItemObj>& items)
 {
     if (!folder) {
         if (kinds_[evCreate])

@@ -37,9 +37,9 @@ public:
     TFileDigestObj& operator=(const TFileDigestObj&) = delete;
 
     // False when the file could not be opened (locked, access denied, gone, not a regular file).
-    bool isOpen() const;
+    bool isOpen() const { return open_; }
     // The bytes digest() will read; 0 when the file is not open or could not be mapped.
-    std::uint64_t getSize() const;
+    std::uint64_t getSize() const { return size_; }
     // The digest of the first getSize() bytes; the digest of no data when the file is not open,
     // a window cannot be mapped, or the file shrank under the reading.
     TMD5Digest digest();
@@ -47,4 +47,6 @@ public:
 private:
     struct TImpl;
     std::unique_ptr<TImpl> impl_;
+    bool open_ = false;
+    std::uint64_t size_ = 0;
 };

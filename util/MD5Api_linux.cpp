@@ -83,7 +83,6 @@ std::uint64_t roundToPages(std::uint64_t bytes)
 
 struct TFileDigestObj::TImpl {
     TFdObj file;
-    std::uint64_t size = 0;
     std::uint64_t window = 0;
 };
 
@@ -102,28 +101,19 @@ TFileDigestObj::TFileDigestObj(const std::string& path, std::uint64_t windowByte
     if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return;
     impl_->file = std::move(file);
-    impl_->size = static_cast<std::uint64_t>(st.st_size);
+    open_ = true;
+    size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
 TFileDigestObj::~TFileDigestObj() = default;
-
-bool TFileDigestObj::isOpen() const
-{
-    return static_cast<bool>(impl_->file);
-}
-
-std::uint64_t TFileDigestObj::getSize() const
-{
-    return impl_->size;
-}
 
 TMD5Digest TFileDigestObj::digest()
 {
     installBusErrorHandler();
     TMD5Context context;
     md5Init(context);
-    for (std::uint64_t offset = 0; offset < impl_->size;) {
-        const auto length = static_cast<std::size_t>(std::min(impl_->window, impl_->size - offset));
+    for (std::uint64_t offset = 0; offset < size_;) {
+        const auto length = static_cast<std::size_t>(std::min(impl_->window, size_ - offset));
         TMmapObj view(::mmap(nullptr, length, PROT_READ, MAP_SHARED, impl_->file.get(), static_cast<off_t>(offset)),
                       length);
         if (!view)

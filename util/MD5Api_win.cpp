@@ -31,7 +31,6 @@ constexpr DWORD low32(std::uint64_t value)
 struct TFileDigestObj::TImpl {
     THandleObj file;
     THandleObj mapping;
-    std::uint64_t size = 0;
     std::uint64_t window = 0;
 };
 
@@ -50,6 +49,7 @@ TFileDigestObj::TFileDigestObj(const std::string& path, std::uint64_t windowByte
     if (!file || GetFileType(file.get()) != FILE_TYPE_DISK)
         return;
     impl_->file = std::move(file);
+    open_ = true;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(impl_->file.get(), &size) || size.QuadPart <= 0)
         return; // a zero-length file cannot be mapped
@@ -59,27 +59,17 @@ TFileDigestObj::TFileDigestObj(const std::string& path, std::uint64_t windowByte
     impl_->mapping =
         THandleObj(CreateFileMappingW(impl_->file.get(), nullptr, PAGE_READONLY, high32(bytes), low32(bytes), nullptr));
     if (impl_->mapping)
-        impl_->size = bytes;
+        size_ = bytes;
 }
 
 TFileDigestObj::~TFileDigestObj() = default;
-
-bool TFileDigestObj::isOpen() const
-{
-    return static_cast<bool>(impl_->file);
-}
-
-std::uint64_t TFileDigestObj::getSize() const
-{
-    return impl_->size;
-}
 
 TMD5Digest TFileDigestObj::digest()
 {
     TMD5Context context;
     md5Init(context);
-    for (std::uint64_t offset = 0; offset < impl_->size;) {
-        const auto length = static_cast<SIZE_T>(std::min(impl_->window, impl_->size - offset));
+    for (std::uint64_t offset = 0; offset < size_;) {
+        const auto length = static_cast<SIZE_T>(std::min(impl_->window, size_ - offset));
         const TMappedViewObj view(
             MapViewOfFile(impl_->mapping.get(), FILE_MAP_READ, high32(offset), low32(offset), length));
         if (!view)

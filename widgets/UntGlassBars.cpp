@@ -5,22 +5,6 @@
 #include <QEvent>
 #include <QLayout>
 
-namespace {
-
-QImage newImage(const QWidget& widget, qreal devicePixelRatio)
-{
-    const int w = qRound(widget.width() * devicePixelRatio);
-    const int h = qRound(widget.height() * devicePixelRatio);
-    if (w <= 0 || h <= 0) {
-        return {};
-    }
-    QImage image(w, h, QImage::Format_RGB32);
-    image.setDevicePixelRatio(devicePixelRatio);
-    return image;
-}
-
-} // namespace
-
 TGlassEdgeBar::TGlassEdgeBar(QWidget* parent, Qt::Edge edge, int height) : TGlassControl(parent), fEdge(edge)
 {
     setInvalidateOnMouseEvents(false);
@@ -79,7 +63,7 @@ void TGlassToolBar::setShowTopBorder(bool value)
 
 QImage TGlassToolBar::renderImage(qreal devicePixelRatio) const
 {
-    QImage image = newImage(*this, devicePixelRatio);
+    QImage image = newWidgetImage(*this, devicePixelRatio);
     if (image.isNull()) {
         return image;
     }
@@ -107,7 +91,7 @@ TGlassInformationBar::TGlassInformationBar(QWidget* parent) : TGlassEdgeBar(pare
 
 QImage TGlassInformationBar::renderImage(qreal devicePixelRatio) const
 {
-    QImage image = newImage(*this, devicePixelRatio);
+    QImage image = newWidgetImage(*this, devicePixelRatio);
     if (image.isNull()) {
         return image;
     }

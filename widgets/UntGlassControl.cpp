@@ -110,13 +110,10 @@ TGlassTransparentControl::TGlassTransparentControl(QWidget* parent) : TGlassCont
 
 QImage TGlassTransparentControl::backgroundImage(qreal devicePixelRatio) const
 {
-    const int w = qRound(width() * devicePixelRatio);
-    const int h = qRound(height() * devicePixelRatio);
-    if (w <= 0 || h <= 0) {
-        return {};
+    QImage image = newWidgetImage(*this, devicePixelRatio);
+    if (image.isNull()) {
+        return image;
     }
-    QImage image(w, h, QImage::Format_RGB32);
-    image.setDevicePixelRatio(devicePixelRatio);
     image.fill(palette().color(backgroundRole()).rgb());
     QWidget* parent = parentWidget();
     if (parent == nullptr) {

@@ -1,6 +1,7 @@
 #include "widgets/UntGlassPaint.h"
 
 #include <QStringList>
+#include <QWidget>
 
 #include <algorithm>
 #include <vector>
@@ -304,4 +305,16 @@ void fillColumn(QImage& image, int x, int y0, int y1, QRgb c)
     for (int y = y0; y <= y1; ++y) {
         reinterpret_cast<QRgb*>(image.scanLine(y))[x] = c;
     }
+}
+
+QImage newWidgetImage(const QWidget& widget, qreal devicePixelRatio)
+{
+    const int w = qRound(widget.width() * devicePixelRatio);
+    const int h = qRound(widget.height() * devicePixelRatio);
+    if (w <= 0 || h <= 0) {
+        return {};
+    }
+    QImage image(w, h, QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
 }

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+class QWidget;
+
 // Orientation of the glass bars.
 enum class TGPBOrientation { gpbHorizontal, gpbVertical };
 
@@ -73,3 +75,7 @@ inline bool insideImage(const QImage& image, int x, int y)
 }
 void fillRow(QImage& image, int y, int x0, int x1, QRgb c);    // x0..x1 inclusive
 void fillColumn(QImage& image, int x, int y0, int y1, QRgb c); // y0..y1 inclusive
+
+// A 32-bit picture of the widget's size in device pixels at this ratio; a null image when the
+// widget has no area.
+QImage newWidgetImage(const QWidget& widget, qreal devicePixelRatio);

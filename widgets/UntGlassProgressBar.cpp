@@ -207,13 +207,12 @@ QString TGlassProgressBar::posText() const
 
 QImage TGlassProgressBar::renderImage(qreal devicePixelRatio) const
 {
-    const int w = qRound(width() * devicePixelRatio);
-    const int h = qRound(height() * devicePixelRatio);
-    if (w <= 0 || h <= 0) {
-        return {};
+    QImage image = newWidgetImage(*this, devicePixelRatio);
+    if (image.isNull()) {
+        return image;
     }
-    QImage image(w, h, QImage::Format_RGB32);
-    image.setDevicePixelRatio(devicePixelRatio);
+    const int w = image.width();
+    const int h = image.height();
 
     // Frame.
     image.fill(palette().color(QPalette::Base).rgb());
