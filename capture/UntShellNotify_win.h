@@ -3,8 +3,8 @@
 #pragma once
 #ifdef _WIN32
 
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <memory>
 #include <string>

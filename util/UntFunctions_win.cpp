@@ -1,8 +1,8 @@
 #include "util/UntFunctions.h"
 #include "util/UntWide.h"
 
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 
 namespace {
 

@@ -2,8 +2,8 @@
 // on C:, and an owned item-ID list. The sink that records deliveries is TCollectingSink.
 #pragma once
 
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include "events/UntItemObj.h"
 

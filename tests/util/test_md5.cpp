@@ -8,8 +8,8 @@
 #include <thread>
 
 #ifdef _WIN32
-#include "util/UntWide.h"
 #include <windows.h>
+#include "util/UntWide.h"
 #else
 #include <sys/stat.h>
 #include <unistd.h>
