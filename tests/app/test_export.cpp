@@ -7,8 +7,9 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
-#include <QProgressDialog>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -275,37 +276,46 @@ TEST_F(ExportTest, DestroyedWhileRunningWaitsForItsWorkerAndShowsNothing)
     EXPECT_EQ(log.progressEnded, 1);
 }
 
-// The default dialogs, each answered as soon as it is up.
+// The default dialogs, each answered once it is up.
 class QtExportUiTest : public ::testing::Test {
 protected:
+    static constexpr std::chrono::milliseconds kProgressDelay{20};
     QWidget window;
-    TQtExportUi ui;
+    TQtExportUi ui{kProgressDelay};
 
     struct TBoxSeen {
         QString title;
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         bool ownedByWindow = false;
+        QStringList visibleWindows; // the titles of every visible window just before the box closed
     };
-    // Closes the next message box once it is shown; what it showed.
-    std::shared_ptr<TBoxSeen> answerNextBox()
+    // Closes the next message box once it has been up for `hold` (its own event loop runs
+    // meanwhile); what it showed.
+    std::shared_ptr<TBoxSeen> answerNextBox(std::chrono::milliseconds hold = {})
     {
         auto seen = std::make_shared<TBoxSeen>();
         auto poll = std::make_shared<std::function<void()>>();
-        *poll = [this, seen, poll] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen->title = box->windowTitle();
-                seen->text = box->text();
-                seen->icon = box->icon();
-                seen->ownedByWindow = box->parentWidget() == &window;
-                box->accept();
-                *poll = nullptr;
+        *poll = [this, seen, poll, hold] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                QTimer::singleShot(10, &window, [poll] {
+                    if (*poll)
+                        (*poll)();
+                });
                 return;
             }
-            QTimer::singleShot(10, &window, [poll] {
-                if (*poll)
-                    (*poll)();
+            seen->title = box->windowTitle();
+            seen->text = box->text();
+            seen->icon = box->icon();
+            seen->ownedByWindow = box->parentWidget() == &window;
+            QTimer::singleShot(hold, Qt::PreciseTimer, box, [box, seen] {
+                for (const QWidget* each : QApplication::topLevelWidgets())
+                    if (each->isVisible())
+                        seen->visibleWindows << each->windowTitle();
+                box->accept();
             });
+            *poll = nullptr; // the last use of this lambda's captures
         };
         QTimer::singleShot(0, &window, [poll] { (*poll)(); });
         return seen;
@@ -328,28 +338,59 @@ TEST_F(QtExportUiTest, TheBoxesShowTheirTextsWithTheirIcons)
     EXPECT_EQ(failure->icon, QMessageBox::Critical);
 }
 
-TEST_F(QtExportUiTest, TheProgressDialogIsModalToTheWindowAndCancels)
+TEST_F(QtExportUiTest, TheProgressShowsAfterItsDelayModalToTheWindowAndOnlyAsksToCancel)
 {
     int cancelled = 0;
     ui.beginProgress(&window, 10, [&] { ++cancelled; });
-    auto* dialog = window.findChild<QProgressDialog*>();
+    QPointer<QDialog> dialog = window.findChild<QDialog*>();
     ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->isVisible()); // a quick export shows nothing
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible(); }));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Exportation"));
     EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(dialog->maximum(), 10);
+    auto* bar = dialog->findChild<QProgressBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->maximum(), 10);
     ui.showProgress(4, 10);
-    EXPECT_EQ(dialog->value(), 4);
+    EXPECT_EQ(bar->value(), 4);
+
+    // Escape, the close box and Cancel ask once; the dialog stays until the export has ended.
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    dialog->close();
     auto* button = dialog->findChild<QPushButton*>();
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), QStringLiteral("Cancel"));
-    button->click();
+    EXPECT_FALSE(button->isEnabled());
     EXPECT_EQ(cancelled, 1);
+    EXPECT_TRUE(dialog->isVisible());
 
-    QPointer<QProgressDialog> gone = dialog;
     ui.endProgress();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(gone.isNull());
-    ui.showProgress(5, 10); // nothing left to show it in
+    EXPECT_TRUE(dialog.isNull()); // at once, not at a later turn of the event loop
+    ui.showProgress(5, 10);       // nothing left to show it in
+}
+
+// The export's end, as it runs: called from the event loop, it ends the progress and shows the
+// success box, which runs a loop of its own. The progress must not come back over the box, which
+// would then answer neither clicks nor keys.
+TEST_F(QtExportUiTest, AnEndedProgressNeverShowsItselfOverTheSuccessBox)
+{
+    QEventLoop outer;
+    bool progressLeft = true;
+    std::shared_ptr<TBoxSeen> box;
+    QTimer::singleShot(0, &window, [&] {
+        ui.beginProgress(&window, 3, [] {});
+        ui.showProgress(1, 3);
+        ui.endProgress();
+        progressLeft = !window.findChildren<QDialog*>().isEmpty();
+        // Up for well past the moment the progress was due to show.
+        box = answerNextBox(3 * kProgressDelay);
+        ui.showSuccess(&window, exportSuccessText(QStringLiteral("/tmp/r.txt")));
+        outer.quit();
+    });
+    outer.exec();
+    EXPECT_FALSE(progressLeft);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->visibleWindows.join(QStringLiteral(" | ")).toStdString(), "Exportation");
 }
 
 } // namespace
