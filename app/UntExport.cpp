@@ -182,11 +182,13 @@ bool TReportExporter::start(const TEventTree& tree, const TEventList& list, cons
         worker_ = std::thread([this, job] {
             TExportResult result = TExportResult::Failed;
             try {
-                const std::optional<std::string> text =
-                    buildReportText(job->snapshot, job->digester, [&job](std::size_t done, std::size_t) {
+                const std::optional<std::string> text = buildReportText(
+                    job->snapshot, job->digester,
+                    [&job](std::size_t done, std::size_t) {
                         job->done = done;
                         return !job->cancelled;
-                    });
+                    },
+                    &job->cancelled);
                 if (!text || job->cancelled)
                     result = TExportResult::Cancelled;
                 else if (saveTextToFile(job->fileName, *text))

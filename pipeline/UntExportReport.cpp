@@ -21,13 +21,16 @@ std::string sectionHeader(const char* title, std::size_t count)
 }
 } // namespace
 
-std::optional<std::string> existingFileDigest(const std::string& path)
+std::optional<std::string> existingFileDigest(const std::string& path, const std::atomic<bool>& cancelled)
 {
     if (!isExistingFile(path))
         return std::nullopt;
     // getFileMD5 without its second test: a file that vanished since gives the digest of no data.
     TFileDigestObj file(path);
-    return digestToHex(file.digest());
+    const std::optional<TMD5Digest> digest = file.digestUnless(cancelled);
+    if (!digest)
+        return std::nullopt;
+    return digestToHex(*digest);
 }
 
 std::size_t digestibleCount(const TReportSnapshot& snapshot)
@@ -97,8 +100,10 @@ TReportSnapshot takeReportSnapshot(const TEventTree& tree, const TEventList& lis
 }
 
 std::optional<std::string> buildReportText(const TReportSnapshot& snapshot, const TDigester& digester,
-                                           const TReportProgress& progress)
+                                           const TReportProgress& progress, const std::atomic<bool>* cancelled)
 {
+    const std::atomic<bool> never{false};
+    const std::atomic<bool>& cancel = cancelled ? *cancelled : never;
     // Without a digester the report is still written, just without digests.
     const bool digesting = static_cast<bool>(digester);
     const std::size_t total = digesting ? digestibleCount(snapshot) : 0;
@@ -116,7 +121,10 @@ std::optional<std::string> buildReportText(const TReportSnapshot& snapshot, cons
         text += treeLevelPrefix(line.level);
         text += line.text;
         if (digesting && line.digestible) {
-            if (const std::optional<std::string> digest = digester(line.filePath)) {
+            const std::optional<std::string> digest = digester(line.filePath, cancel);
+            if (cancel.load())
+                return std::nullopt;
+            if (digest) {
                 text += " - [MD5:";
                 text += *digest;
                 text += ']';

@@ -232,11 +232,12 @@ TEST_F(ExportTest, CancelWhileDigestingWritesNothingAndASecondExportWaits)
     std::promise<void> cancelled;
     std::shared_future<void> released = cancelled.get_future().share();
     std::atomic<int> calls{0};
-    auto exporter = makeExporter([&calls, released](const std::string&) -> std::optional<std::string> {
-        if (++calls == 2)
-            released.wait_for(std::chrono::seconds(60));
-        return std::nullopt;
-    });
+    auto exporter =
+        makeExporter([&calls, released](const std::string&, const std::atomic<bool>&) -> std::optional<std::string> {
+            if (++calls == 2)
+                released.wait_for(std::chrono::seconds(60));
+            return std::nullopt;
+        });
     bool secondRefused = false;
     log.onProgress = [&](std::size_t done) {
         if (done < 1 || !log.cancel)
@@ -260,7 +261,7 @@ TEST_F(ExportTest, DestroyedWhileRunningWaitsForItsWorkerAndShowsNothing)
     tree.addDirectoryFile("/a/1", "", evCreate);
     std::promise<void> entered;
     std::promise<void> release;
-    auto exporter = makeExporter([&](const std::string&) -> std::optional<std::string> {
+    auto exporter = makeExporter([&](const std::string&, const std::atomic<bool>&) -> std::optional<std::string> {
         entered.set_value();
         release.get_future().wait();
         return std::nullopt;
@@ -274,6 +275,47 @@ TEST_F(ExportTest, DestroyedWhileRunningWaitsForItsWorkerAndShowsNothing)
     QApplication::processEvents();
     EXPECT_TRUE(log.successes.isEmpty() && log.failures.isEmpty());
     EXPECT_EQ(log.progressEnded, 1);
+}
+
+// Cancel and quitting during the digest of a large file do not wait for its end: the digest sees
+// the cancel within a window of a few MiB and the export writes nothing.
+TEST_F(ExportTest, CancelAndQuitDuringTheDigestOfALargeFileEndItBeforeTheFileIsRead)
+{
+    const std::string big = folder.path("big.bin");
+    writeBytes(big, "");
+    std::filesystem::resize_file(nativePath(big), std::uint64_t{4} << 30); // seconds to digest
+    tree.addDirectoryFile(big, "", evCreate);
+    for (bool quit : {false, true}) {
+        std::promise<void> entered;
+        std::atomic<int> completed{0};
+        auto exporter = makeExporter([&](const std::string& path, const std::atomic<bool>& cancelled) {
+            entered.set_value();
+            std::optional<std::string> digest = existingFileDigest(path, cancelled);
+            if (digest)
+                ++completed;
+            return digest;
+        });
+        const std::string target = folder.path(quit ? "quit.txt" : "cancel.txt");
+        log.answer = QString::fromStdString(target);
+        std::optional<TExportResult> result;
+        QObject::connect(exporter.get(), &TReportExporter::finished, [&](TExportResult r) { result = r; });
+        ASSERT_TRUE(exporter->start(tree, list, kCaption));
+        entered.get_future().wait();
+        if (quit) {
+            exporter.reset(); // the window's end: cancels and joins
+        } else {
+            exporter->cancel();
+            QEventLoop loop;
+            QObject::connect(exporter.get(), &TReportExporter::finished, &loop, &QEventLoop::quit);
+            QTimer::singleShot(60000, &loop, &QEventLoop::quit); // a bound on a hang only
+            if (!result)
+                loop.exec();
+            EXPECT_EQ(result, TExportResult::Cancelled);
+        }
+        EXPECT_EQ(completed, 0) << (quit ? "quit" : "cancel") << " waited for the whole file";
+        EXPECT_FALSE(pathExists(target));
+    }
+    EXPECT_TRUE(log.successes.isEmpty() && log.failures.isEmpty());
 }
 
 // The default dialogs, each answered once it is up.

@@ -17,7 +17,7 @@ struct TFakeDigester {
     std::vector<std::string> asked;
     TDigester function()
     {
-        return [this](const std::string& path) -> std::optional<std::string> {
+        return [this](const std::string& path, const std::atomic<bool>&) -> std::optional<std::string> {
             asked.push_back(path);
             const auto it = files.find(path);
             if (it == files.end())
