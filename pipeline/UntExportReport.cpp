@@ -2,6 +2,7 @@
 
 #include "pipeline/UntMakerLinks.h"
 #include "util/MD5Api.h"
+#include "util/UntNameEscape.h"
 
 #include <algorithm>
 
@@ -13,6 +14,18 @@ void appendLine(std::string& out, std::string_view line)
 {
     out += line;
     out += kCrLf;
+}
+
+// A name holding a line break or another control character would split its row or forge
+// columns and terminal colours: it is written with the name escapes, so one row stays one line.
+// Every other name, backslashes included, is written as it is.
+std::string reportText(std::string_view text)
+{
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+    return plain ? std::string(text) : escapedName(text, TNameEscape::Controls);
 }
 
 std::string sectionHeader(const char* title, std::size_t count)
@@ -56,7 +69,7 @@ std::string listViewToText(const TEventList& list)
     std::string text;
     for (std::size_t row = 0; row < list.rowCount(); ++row) {
         for (int column = 0; column < static_cast<int>(kListColumns.size()); ++column) {
-            text += list.getColumnText(row, column);
+            text += reportText(list.getColumnText(row, column));
             text += '\t';
         }
         text += kCrLf;
@@ -81,13 +94,14 @@ TReportSnapshot takeReportSnapshot(const TEventTree& tree, const TEventList& lis
         decoratedAbove[level] = decorated;
         TReportTreeLine line;
         line.level = level;
-        line.text = tree.getText(id);
+        const std::string& raw = tree.getText(id);
+        line.text = reportText(raw);
         line.digestible = level > 0 && !decorated;
         if (!decorated) {
             std::string& folder = folderPaths[level];
             folder = level > 0 ? folderPaths[level - 1u] : std::string();
-            folder += line.text;
-            if (line.text.empty() || line.text.back() != separator)
+            folder += raw; // the real name, for the digest
+            if (raw.empty() || raw.back() != separator)
                 folder += separator;
             if (line.digestible)
                 line.filePath.assign(folder, 0, folder.size() - 1);

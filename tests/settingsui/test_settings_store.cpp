@@ -120,6 +120,23 @@ TEST_F(SettingsStore, MissingFileGivesDefaultsAndTheFirstHideWritesTheSevenKeysI
     EXPECT_EQ(ini.readString("DIRECTORIES", "?"), "");
 }
 
+TEST_F(SettingsStore, AFileWithLinesNotUnderstoodIsSaidOnceWithItsNameAndCount)
+{
+    {
+        QFile file(QString::fromStdString(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\x01garbage\n[GLOBAL]\nTRAY=Y\n\xFF\xFE\n");
+    }
+    TFrmSettings settings(environment(path));
+    EXPECT_TRUE(settings.tray());
+    ASSERT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_EQ(prompts.warnings[0].text.toStdString(),
+              path + ": 2 lines could not be read; the settings not found there keep their defaults");
+    settings.show();
+    settings.hide(); // saving reads the file back: nothing said again
+    EXPECT_EQ(prompts.warnings.size(), 1u);
+}
+
 TEST_F(SettingsStore, SavingAndRestoringChangesNothing)
 {
     TFrmSettings settings(environment(path));
