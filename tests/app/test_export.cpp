@@ -15,7 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <future>
+#ifdef __linux__
+#include <sys/mount.h>
+#endif
 
 namespace {
 
@@ -277,6 +282,38 @@ TEST_F(ExportTest, DestroyedWhileRunningWaitsForItsWorkerAndShowsNothing)
     EXPECT_EQ(log.progressEnded, 1);
 }
 
+#ifdef __linux__
+// A disk that fills up while the report is written: the failure box, the old report intact and
+// nothing else left on the disk.
+TEST_F(ExportTest, AFullDiskGivesTheFailureBoxAndLeavesTheOldReportIntact)
+{
+    if (!runningAsRoot())
+        GTEST_SKIP() << "mounting a small filesystem needs root";
+    const std::string small = folder.path("small");
+    std::filesystem::create_directory(nativePath(small));
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "a tmpfs mount was refused: " << std::strerror(errno);
+    struct TUnmount {
+        std::string point;
+        ~TUnmount() { ::umount2(point.c_str(), MNT_DETACH); }
+    } unmount{small};
+    const std::string target = small + "/report.txt";
+    writeBytes(target, "old report\r\n");
+    for (int i = 0; i < 2000; ++i) // about 150 KB of rows
+        list.addListItem("/data/" + std::string(48, 'x') + std::to_string(i), "", evCreate);
+
+    auto exporter = makeExporter();
+    EXPECT_EQ(exportTo(*exporter, target), TExportResult::Failed);
+    EXPECT_EQ(log.failures.size(), 1);
+    EXPECT_TRUE(log.successes.isEmpty());
+    EXPECT_EQ(readBytes(target), "old report\r\n");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(nativePath(small)))
+        left.push_back(utf8Path(entry.path().filename()));
+    EXPECT_EQ(left, std::vector<std::string>{"report.txt"});
+}
+#endif
+
 // Cancel and quitting during the digest of a large file do not wait for its end: the digest sees
 // the cancel within a window of a few MiB and the export writes nothing.
 TEST_F(ExportTest, CancelAndQuitDuringTheDigestOfALargeFileEndItBeforeTheFileIsRead)
@@ -289,7 +326,8 @@ TEST_F(ExportTest, CancelAndQuitDuringTheDigestOfALargeFileEndItBeforeTheFileIsR
         std::promise<void> entered;
         std::atomic<int> completed{0};
         auto exporter = makeExporter([&](const std::string& path, const std::atomic<bool>& cancelled) {
-            entered.set_value();
+            if (path == big) // the folders above it are asked first
+                entered.set_value();
             std::optional<std::string> digest = existingFileDigest(path, cancelled);
             if (digest)
                 ++completed;
