@@ -82,20 +82,26 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
     const auto hasRow = [&](const std::string& row) { return rows().find(row) != std::string::npos; };
 
     run(QStringLiteral("touch"), {a});
-    ASSERT_TRUE(waitFor([&] { return hasRow("a.txt | - | Create | " + root + " [green]"); })) << rows();
-    EXPECT_EQ(mine(), "a.txt\n");
+    // The list shows its rows after each hand-off, the tree its nodes at the end of the batch:
+    // wait for both.
+    ASSERT_TRUE(waitFor([&] { return hasRow("a.txt | - | Create | " + root + " [green]") && mine() == "a.txt\n"; }))
+        << rows() << mine();
     EXPECT_EQ(printTreeModel(frm.treeModel()).rfind("/\n", 0), 0u) << "the file system root is the top node";
 
     run(QStringLiteral("rm"), {a});
-    ASSERT_TRUE(waitFor([&] { return hasRow("a.txt | - | Delete | " + root + " [red]"); })) << rows();
-    EXPECT_EQ(mine(), "(14:05:09) a.txt [red]\n");
+    ASSERT_TRUE(waitFor([&] {
+        return hasRow("a.txt | - | Delete | " + root + " [red]") && mine() == "(14:05:09) a.txt [red]\n";
+    })) << rows()
+        << mine();
 
     run(QStringLiteral("touch"), {b});
     ASSERT_TRUE(waitFor([&] { return hasRow("b.txt | - | Create | " + root + " [green]"); })) << rows();
     run(QStringLiteral("mv"), {b, c});
-    ASSERT_TRUE(waitFor([&] { return hasRow("b.txt | c.txt | Rename File | " + root + " [blue]"); })) << rows();
-    EXPECT_EQ(mine(), "(14:05:09) a.txt [red]\n"
-                      "b.txt -> c.txt [blue]\n");
+    ASSERT_TRUE(waitFor([&] {
+        return hasRow("b.txt | c.txt | Rename File | " + root + " [blue]") &&
+               mine() == "(14:05:09) a.txt [red]\nb.txt -> c.txt [blue]\n";
+    })) << rows()
+        << mine();
 
     frm.controls().tbRecord->click();
     ASSERT_TRUE(waitFor([&] { return frm.recordPicture() == 8; }));
