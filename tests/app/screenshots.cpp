@@ -73,7 +73,11 @@ int main(int argc, char** argv)
     frm.show();
 
     frm.controls().tbRecord->click();
-    if (!waitFor([&] { return frm.recordPicture() == 11; }))
+    // The button changes first; events are taken once the backend is open, when recording.
+    if (!waitFor([&] {
+            return frm.recordPicture() == 11 && frm.shellMonitor() &&
+                   frm.shellMonitor()->getState() == TMonitorState::Recording;
+        }))
         return 1;
     capture.backend->add(sampleEvents());
     if (!waitFor([&] { return frm.eventList().rowCount() == sampleEvents().size() && frm.controls().P->isHidden(); }))
