@@ -1,5 +1,7 @@
 #include "pipeline/UntItemsStackThread.h"
 
+#include "util/UntThreadPriority.h"
+
 #include <exception>
 
 bool TIntervalClock::waitTick(std::stop_token stop)
@@ -71,6 +73,7 @@ void TItemsStack::wait()
 
 void TItemsStack::execute(std::stop_token stop)
 {
+    raiseThreadPriority();
     try {
         while (!stop.stop_requested()) {
             if (!clock_->waitTick(stop))
