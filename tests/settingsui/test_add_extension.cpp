@@ -5,9 +5,11 @@
 #include "settingsui/UntListViewText.h"
 #include "settingsui/UntSettings.h"
 #include "settingsui/UntSettingsImages.h"
+#include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassToolButton.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -110,6 +112,40 @@ TEST_F(ExtensionDialog, TheAddButtonOfTheFiltersPageOpensItModally)
     EXPECT_EQ(settings->extensionsText(), ".ini\r\n");
 }
 
+TEST(ExtensionDialogPlace, FlatPanelCentredOnTheMainWindowWhereverTheSettingsAre)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TFakeSystem system;
+    TFakePrompts prompts;
+    TSettingsEnvironment env;
+    env.configPath = dir.filePath(QStringLiteral("config.ini")).toStdString();
+    env.system = &system;
+    env.prompts = &prompts;
+    QWidget mainWindow;
+    mainWindow.setGeometry(40, 60, 635, 351);
+    TFrmSettings settings(std::move(env), &mainWindow);
+    settings.move(500, 400);
+    TFrmAddExtension* dialog = settings.extensionDialog();
+
+    dialog->show();
+    // Within the few pixels by which the two windows' frames may differ.
+    const QPoint offset = dialog->frameGeometry().center() - mainWindow.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << ", " << offset.y();
+    dialog->hide();
+
+    // No border lines: the left and top edges show the fill, as the pixels just inside them do.
+    ASSERT_EQ(dialog->pCore->geometry(), dialog->rect());
+    QImage background(dialog->size(), QImage::Format_RGB32);
+    background.fill(Qt::black);
+    const QImage image = dialog->pCore->renderImage(background);
+    const int h = image.height();
+    EXPECT_EQ(image.pixel(0, h / 2), image.pixel(5, h / 2));
+    EXPECT_EQ(image.pixel(1, h / 2), image.pixel(5, h / 2));
+    EXPECT_EQ(image.pixel(image.width() / 2, 0), image.pixel(image.width() / 2 + 5, 0));
+    EXPECT_EQ(QColor(image.pixel(5, 0)), QColor(237, 243, 252)) << "the gradient starts at the very top";
+}
+
 TEST(ListViewText, CaptionsAndMembership)
 {
     QTreeWidget list;
@@ -151,7 +187,8 @@ TEST(BrowseForFolder, OpensAtTheInitialFolderAndReturnsTheChoice)
     answer(false, QStringLiteral("Pick"), dir.path());
     EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false), "");
     answer(true, QStringLiteral("Pick"), dir.path());
-    EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false), dir.path().toStdString());
+    EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false),
+              QDir::toNativeSeparators(dir.path()).toStdString());
 }
 
 } // namespace
