@@ -1,3 +1,6 @@
+// The icon list of a desktop without a shared system list: pictures from the icon theme, by MIME
+// type for names, by what the path is for real files, folders and drives; each new picture gets
+// the next index.
 #include "widgets/UntIconRegistry.h"
 
 #include "util/UntText.h"
@@ -7,6 +10,9 @@
 #include <QMimeDatabase>
 #include <QStorageInfo>
 #include <QStyle>
+
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -24,62 +30,69 @@ bool isRootForm(const std::string& name)
 
 } // namespace
 
-TIconRegistry& TIconRegistry::instance()
-{
-    static TIconRegistry registry;
-    return registry;
-}
+struct TIconRegistry::TPlatform {
+    std::vector<QIcon> icons;
+    std::unordered_map<std::string, int> byKey;
 
-TIconRegistry::TIconRegistry()
+    int indexFor(const QString& key, const QIcon& icon)
+    {
+        const std::string k = key.toStdString();
+        if (auto found = byKey.find(k); found != byKey.end())
+            return found->second;
+        if (icon.isNull())
+            return 0;
+        icons.push_back(icon);
+        const int index = static_cast<int>(icons.size()) - 1;
+        byKey.emplace(k, index);
+        return index;
+    }
+
+    // The fallback picture is built only when the key is new and the theme has none of the names.
+    int themedIndex(const QString& key, const QStringList& themeNames, QStyle::StandardPixmap fallback)
+    {
+        if (auto found = byKey.find(key.toStdString()); found != byKey.end())
+            return found->second;
+        for (const auto& name : themeNames)
+            if (QIcon::hasThemeIcon(name))
+                return indexFor(key, QIcon::fromTheme(name));
+        return indexFor(key, standardIcon(fallback));
+    }
+
+    int mimeIconIndex(const QString& fileName)
+    {
+        static const QMimeDatabase db;
+        const QMimeType mime = db.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
+        if (!mime.isValid() || mime.isDefault())
+            return 0;
+        return themedIndex(QStringLiteral("mime:") + mime.name(), {mime.iconName(), mime.genericIconName()},
+                           QStyle::SP_FileIcon);
+    }
+
+    int driveIndex()
+    {
+        return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
+    }
+};
+
+TIconRegistry::TIconRegistry() : platform_(std::make_unique<TPlatform>())
 {
     // Without a desktop session Qt knows no theme; the one the setup installs has the pictures.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
-    icons_.push_back(QIcon::fromTheme(QStringLiteral("text-x-generic"), standardIcon(QStyle::SP_FileIcon)));
-    byKey_["generic"] = 0;
+    platform_->icons.push_back(QIcon::fromTheme(QStringLiteral("text-x-generic"), standardIcon(QStyle::SP_FileIcon)));
+    platform_->byKey["generic"] = 0;
 }
 
-int TIconRegistry::indexFor(const QString& key, const QIcon& icon)
-{
-    const std::string k = key.toStdString();
-    if (auto found = byKey_.find(k); found != byKey_.end())
-        return found->second;
-    if (icon.isNull())
-        return 0;
-    icons_.push_back(icon);
-    const int index = static_cast<int>(icons_.size()) - 1;
-    byKey_.emplace(k, index);
-    return index;
-}
-
-int TIconRegistry::themedIndex(const QString& key, const QStringList& themeNames, QStyle::StandardPixmap fallback)
-{
-    if (auto found = byKey_.find(key.toStdString()); found != byKey_.end())
-        return found->second;
-    for (const auto& name : themeNames)
-        if (QIcon::hasThemeIcon(name))
-            return indexFor(key, QIcon::fromTheme(name));
-    return indexFor(key, standardIcon(fallback));
-}
-
-int TIconRegistry::mimeIconIndex(const QString& fileName)
-{
-    static const QMimeDatabase db;
-    const QMimeType mime = db.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
-    if (!mime.isValid() || mime.isDefault())
-        return 0;
-    return themedIndex(QStringLiteral("mime:") + mime.name(), {mime.iconName(), mime.genericIconName()},
-                       QStyle::SP_FileIcon);
-}
+TIconRegistry::~TIconRegistry() = default;
 
 int TIconRegistry::extIconIndex(const std::string& name)
 {
     if (isRootForm(name))
-        return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
+        return platform_->driveIndex();
     const std::string_view ext = extensionPart(name, kNativePathStyle);
     if (ext.empty())
         return 0;
-    return mimeIconIndex(QStringLiteral("x") + QString::fromUtf8(ext.data(), static_cast<int>(ext.size())));
+    return platform_->mimeIconIndex(QStringLiteral("x") + QString::fromUtf8(ext.data(), static_cast<int>(ext.size())));
 }
 
 int TIconRegistry::pathIconIndex(const std::string& path)
@@ -89,11 +102,12 @@ int TIconRegistry::pathIconIndex(const std::string& path)
         return 0;
     if (info.isDir()) {
         if (QStorageInfo(info.absoluteFilePath()).rootPath() == info.absoluteFilePath())
-            return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
-        return themedIndex(QStringLiteral("folder"), {QStringLiteral("folder"), QStringLiteral("inode-directory")},
-                           QStyle::SP_DirIcon);
+            return platform_->driveIndex();
+        return platform_->themedIndex(QStringLiteral("folder"),
+                                      {QStringLiteral("folder"), QStringLiteral("inode-directory")},
+                                      QStyle::SP_DirIcon);
     }
-    const int byType = mimeIconIndex(info.fileName());
+    const int byType = platform_->mimeIconIndex(info.fileName());
     return byType != 0 ? byType : extIconIndex(path);
 }
 
@@ -111,15 +125,7 @@ QString TIconRegistry::typeName(const std::string& name) const
 
 QIcon TIconRegistry::icon(int index) const
 {
-    return index >= 0 && index < count() ? icons_[static_cast<std::size_t>(index)] : icons_.front();
-}
-
-int getExtIconIndex(const std::string& name)
-{
-    return TIconRegistry::instance().extIconIndex(name);
-}
-
-int getPathIconIndex(const std::string& path)
-{
-    return TIconRegistry::instance().pathIconIndex(path);
+    const auto& icons = platform_->icons;
+    return index >= 0 && index < static_cast<int>(icons.size()) ? icons[static_cast<std::size_t>(index)]
+                                                                : icons.front();
 }
