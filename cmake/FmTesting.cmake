@@ -24,6 +24,7 @@ function(fm_add_test)
   target_link_libraries(${T_NAME} PRIVATE fmcore ${T_LIBS} ${FM_GTEST_LIBS})
   if(T_QT)
     target_link_libraries(${T_NAME} PRIVATE Qt6::Widgets Qt6::Test)
+    fm_qt_program(${T_NAME})
     if(NOT T_OWN_MAIN)
       target_sources(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/QtTestMain.cpp)
     endif()
@@ -37,7 +38,7 @@ function(fm_add_test)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${T_NAME}>)
     set_tests_properties(${T_NAME} PROPERTIES LABELS windows
-      ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all"
+      ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all" FIXTURES_REQUIRED wine_session
       # A program stuck under Wine fails after this long instead of holding up the run.
       TIMEOUT 300)
   else()
@@ -54,5 +55,11 @@ function(fm_add_test)
   endforeach()
   if(T_QT)
     set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    if(CMAKE_CROSSCOMPILING)
+      # Wine hands a WINEQT_ variable to the program as QT_: the offscreen platform needs a font
+      # folder, and Qt's messages go to stderr instead of the debugger channel.
+      set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT
+        [[WINEQT_QPA_FONTDIR=Z:\usr\share\fonts\truetype\dejavu]] WINEQT_FORCE_STDERR_LOGGING=1)
+    endif()
   endif()
 endfunction()
