@@ -56,6 +56,8 @@ wait_for() { # what, command...
 for tool in wine wineserver Xvfb openbox xdotool wmctrl "$objdump"; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup-deps installs it)"
 done
+# A server left by an earlier run belongs to another display.
+wineserver -k 2>/dev/null
 work=$(mktemp -d) || fail "no work folder"
 mkdir -p "$work/program"
 cp "$program" "$work/program/filesmonitor.exe" || fail "cannot copy $program"
@@ -63,6 +65,8 @@ cp "$program" "$work/program/filesmonitor.exe" || fail "cannot copy $program"
 # The computer name as Windows programs see it; this also makes the prefix on a first run.
 computer=$(timeout "$wait_limit" "$wine_run" cmd /c 'echo %COMPUTERNAME%' 2>/dev/null | tr -d '\r\n')
 [ -n "$computer" ] || fail "Wine's cmd gave no computer name"
+# That run's server and desktop have no display: the program must start its own.
+wineserver -k 2>/dev/null
 
 # Every library the program loads is the system's: Qt, the C++ runtime and the plugins are inside.
 system32=$WINEPREFIX/drive_c/windows/system32

@@ -1,7 +1,6 @@
-// The extension dialog, the list-view helpers and the folder picker.
+// The extension dialog and the list-view helpers.
 #include "TestSettingsFakes.h"
 #include "settingsui/UntAddExtension.h"
-#include "settingsui/UntBrowseFolder.h"
 #include "settingsui/UntListViewText.h"
 #include "settingsui/UntSettings.h"
 #include "settingsui/UntSettingsImages.h"
@@ -9,8 +8,6 @@
 #include "widgets/UntGlassToolButton.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -164,31 +161,6 @@ TEST(ListViewText, CaptionsAndMembership)
     EXPECT_FALSE(isInListView("\xC3\x89T\xC3\x89", list)) << "only a to z are folded";
     EXPECT_FALSE(isInListView("second", list)) << "only captions count";
     EXPECT_FALSE(isInListView(".ex", list));
-}
-
-TEST(BrowseForFolder, OpensAtTheInitialFolderAndReturnsTheChoice)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const auto answer = [](bool accept, const QString& title, const QString& initial) {
-        QTimer::singleShot(0, [=] {
-            auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(picker, nullptr);
-            EXPECT_EQ(picker->windowTitle(), title);
-            EXPECT_EQ(picker->directory().absolutePath(), initial);
-            EXPECT_TRUE(picker->testOption(QFileDialog::ShowDirsOnly));
-            EXPECT_TRUE(picker->testOption(QFileDialog::ReadOnly)) << "no new folder";
-            if (accept)
-                QMetaObject::invokeMethod(picker, "accept");
-            else
-                picker->reject();
-        });
-    };
-    answer(false, QStringLiteral("Pick"), dir.path());
-    EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false), "");
-    answer(true, QStringLiteral("Pick"), dir.path());
-    EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false),
-              QDir::toNativeSeparators(dir.path()).toStdString());
 }
 
 } // namespace
