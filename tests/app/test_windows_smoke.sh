@@ -18,40 +18,8 @@ export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run
 
-pid=
-xvfb_pid=
-wm_pid=
-work=
-
-cleanup() {
-  local each
-  for each in "$pid" "$wm_pid" "$xvfb_pid"; do
-    [ -n "$each" ] && kill "$each" 2>/dev/null && wait "$each" 2>/dev/null
-  done
-  wineserver -k 2>/dev/null
-  [ -n "$work" ] && rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  if [ -n "${DISPLAY:-}" ]; then
-    echo "windows:" >&2
-    wmctrl -l >&2 2>&1
-  fi
-  [ -f "$work/program.log" ] && { echo "program output:" >&2; tail -n 20 "$work/program.log" >&2; }
-  exit 1
-}
-
-wait_for() { # what, command...
-  local what=$1
-  shift
-  local deadline=$((SECONDS + wait_limit))
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && fail "no $what after ${wait_limit} s"
-    sleep 0.1
-  done
-}
+. "$here/window_session.sh"
+end_session_extra() { wineserver -k 2>/dev/null; }
 
 for tool in wine wineserver Xvfb openbox xdotool wmctrl "$objdump"; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup-deps installs it)"
@@ -80,15 +48,7 @@ done < <("$objdump" -p "$program" | awk '/DLL Name:/ { print $3 }')
 # Recording from the start, and a close that ends the program.
 printf '[GLOBAL]\r\nAUTOCAPTURE=Y\r\nTRAY=N\r\n' >"$work/program/config.ini"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-display_ready() { [ -s "$work/display" ]; }
-wait_for "display from Xvfb" display_ready
-export DISPLAY=:$(head -n 1 "$work/display")
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-wm_running() { wmctrl -m 2>/dev/null | grep -q '^Name: Openbox'; }
-wait_for "window manager (openbox)" wm_running
+start_window_system
 
 (cd "$work/program" && exec wine filesmonitor.exe) >"$work/program.log" 2>&1 &
 pid=$!
