@@ -1,6 +1,7 @@
 #include "monitor/UntShellMonitorThread.h"
 
 #include "util/UntText.h"
+#include "util/UntThreadPriority.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -162,6 +163,7 @@ void TShellMonitor::step(const std::function<void()>& work)
 
 void TShellMonitor::execute()
 {
+    raiseThreadPriority();
     try {
         TStartValues values;
         startUp(values);

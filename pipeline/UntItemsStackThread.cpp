@@ -1,5 +1,7 @@
 #include "pipeline/UntItemsStackThread.h"
 
+#include "util/UntThreadPriority.h"
+
 #include <exception>
 
 void TIntervalClock::waitTick()
@@ -99,6 +101,7 @@ void TItemsStack::wait()
 
 void TItemsStack::execute()
 {
+    raiseThreadPriority();
     std::string failure;
     try {
         for (;;) {

@@ -20,44 +20,11 @@ help_button=(609 15)
 save_button=(228 53)
 autoclean_box=(247 56) # "Clean Tree / List when you decide to stop record." on the general page
 
-pid=
-xvfb_pid=
-wm_pid=
-work=
-
-cleanup() {
-  local each
-  for each in "$pid" "$wm_pid" "$xvfb_pid"; do
-    [ -n "$each" ] && kill "$each" 2>/dev/null && wait "$each" 2>/dev/null
-  done
-  [ -n "$work" ] && rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/window_session.sh"
 
 skip() {
   echo "SKIPPED: $*"
   exit 77
-}
-
-fail() {
-  echo "FAILED: $*" >&2
-  if [ -n "${DISPLAY:-}" ]; then
-    echo "windows:" >&2
-    wmctrl -lp >&2 2>&1
-  fi
-  [ -f "$work/program.log" ] && { echo "program output:" >&2; tail -n 20 "$work/program.log" >&2; }
-  exit 1
-}
-
-# Polls until the command succeeds; fails naming what it waited for once the limit has passed.
-wait_for() { # what, command...
-  local what=$1
-  shift
-  local deadline=$((SECONDS + wait_limit))
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && fail "no $what after ${wait_limit} s"
-    sleep 0.05
-  done
 }
 
 # Fails as soon as the command stops succeeding within the given seconds.
@@ -89,16 +56,7 @@ activity=$work/activity
 # The drives carry the whole machine's activity: the report keeps to this session's files.
 printf '[FILTERS]\nEXTENSIONS=%s\n' "$(printf '.fmtest\r\n' | base64)" >"$config"
 
-# The X server picks a free display and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-display_ready() { [ -s "$work/display" ]; }
-wait_for "display from Xvfb" display_ready
-export DISPLAY=:$(head -n 1 "$work/display")
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-wm_running() { wmctrl -m 2>/dev/null | grep -q '^Name: Openbox'; }
-wait_for "window manager (openbox)" wm_running
+start_window_system
 
 # The windows of the program: "id<TAB>title", one a line.
 windows() { wmctrl -lp 2>/dev/null | awk -v pid="$pid" '$3 == pid { id = $1; $1 = $2 = $3 = $4 = ""; sub(/^ +/, ""); print id "\t" $0 }'; }

@@ -1,4 +1,5 @@
 // The save button's export, with the dialogs answered by a fake and real files written.
+#include "AppTestSupport.h"
 #include "app/UntExport.h"
 #include "events/UntEvents.h"
 #include "pipeline/UntMakerLinks.h"
@@ -87,8 +88,8 @@ protected:
     TTestTempFolder folder;
     QWidget window;
     TUiLog log;
-    TEventTree tree{nullptr, TPathStyle::Posix, [] { return std::string("14:05:09"); }};
-    TEventList list{nullptr, TPathStyle::Posix};
+    TEventTree tree{nullptr, kNativePathStyle, [] { return std::string("14:05:09"); }};
+    TEventList list{nullptr, kNativePathStyle};
 
     std::unique_ptr<TReportExporter> makeExporter(TDigester digester = existingFileDigest)
     {
@@ -141,7 +142,8 @@ TEST_F(ExportTest, ExistingFileGetsItsDigestFoldersAndRootNone)
     tree.addDirectoryFile(file, "", evCreate);
     list.addListItem(file, "", evCreate);
 
-    std::string lines = "/\r\n";
+    const std::string drive = utf8Path(nativePath(file).root_name()); // "C:" on Windows
+    std::string lines = (drive.empty() ? "/" : drive) + "\r\n";
     std::uint16_t level = 0;
     for (const auto& part : nativePath(file).relative_path()) {
         lines += treeLevelPrefix(++level) + utf8Path(part);
@@ -162,9 +164,10 @@ TEST_F(ExportTest, DecoratedNodesAndWhatIsBelowThemGetNoDigest)
     writeBytes(folder.path("gone.txt"), "a");
     writeBytes(folder.path("x.txt"), "a");
     std::filesystem::create_directories(nativePath(folder.path("old")));
-    writeBytes(folder.path("old/inner.txt"), "a");
+    const std::string inner = folder.path("old") + pathSeparator(kNativePathStyle) + "inner.txt";
+    writeBytes(inner, "a");
     tree.addDirectoryFile(folder.path("gone.txt"), "", evDelete);
-    tree.addDirectoryFile(folder.path("old/inner.txt"), "", evCreate);
+    tree.addDirectoryFile(inner, "", evCreate);
     tree.addDirectoryFile(folder.path("old"), folder.path("new"), evRenameFolder);
     tree.addDirectoryFile(folder.path("x.txt"), folder.path("y.txt"), evRenameFile);
 
@@ -180,15 +183,16 @@ TEST_F(ExportTest, DecoratedNodesAndWhatIsBelowThemGetNoDigest)
 
 TEST_F(ExportTest, ListLinesEndInATabAndAnExistingFileIsReplaced)
 {
-    list.addListItem("/a/b.txt", "/a/c.txt", evRenameFile);
-    list.addListItem("/a/d", "", evMkDir);
+    list.addListItem(testPath("/a/b.txt"), testPath("/a/c.txt"), evRenameFile);
+    list.addListItem(testPath("/a/d"), "", evMkDir);
     const std::string target = folder.path("report");
     writeBytes(target, std::string(100000, 'x'));
 
     auto exporter = makeExporter();
     EXPECT_EQ(exportTo(*exporter, target), TExportResult::Written);
     EXPECT_EQ(readBytes(target),
-              header(0) + listSection(2, "b.txt\tc.txt\tRename File\t/a/\t\r\nd\t-\tNew Directory\t/a/\t\r\n"));
+              header(0) + listSection(2, "b.txt\tc.txt\tRename File\t" + testPath("/a/") +
+                                             "\t\r\nd\t-\tNew Directory\t" + testPath("/a/") + "\t\r\n"));
 }
 
 TEST_F(ExportTest, AnUnwritableTargetGivesTheFailureBox)
@@ -218,7 +222,7 @@ TEST_F(ExportTest, ACancelledDialogOrABlankNameWritesAndShowsNothing)
 
 TEST_F(ExportTest, CancelledAtOnceWritesNothing)
 {
-    tree.addDirectoryFile("/a/b/c", "", evCreate);
+    tree.addDirectoryFile(testPath("/a/b/c"), "", evCreate);
     log.cancelAtBegin = true;
     auto exporter = makeExporter();
     const std::string target = folder.path("report.txt");
@@ -233,7 +237,7 @@ TEST_F(ExportTest, CancelledAtOnceWritesNothing)
 TEST_F(ExportTest, CancelWhileDigestingWritesNothingAndASecondExportWaits)
 {
     for (const char* path : {"/a/1", "/a/2", "/a/3"})
-        tree.addDirectoryFile(path, "", evCreate);
+        tree.addDirectoryFile(testPath(path), "", evCreate);
     std::promise<void> cancelled;
     std::shared_future<void> released = cancelled.get_future().share();
     std::atomic<int> calls{0};
@@ -263,7 +267,7 @@ TEST_F(ExportTest, CancelWhileDigestingWritesNothingAndASecondExportWaits)
 
 TEST_F(ExportTest, DestroyedWhileRunningWaitsForItsWorkerAndShowsNothing)
 {
-    tree.addDirectoryFile("/a/1", "", evCreate);
+    tree.addDirectoryFile(testPath("/a/1"), "", evCreate);
     std::promise<void> entered;
     std::promise<void> release;
     auto exporter = makeExporter([&](const std::string&, const std::atomic<bool>&) -> std::optional<std::string> {

@@ -213,6 +213,9 @@ TEST_F(SettingsStore, ARefusedWriteIsReportedAfterHidingAndLosesNoListEntry)
     EXPECT_EQ(readFile(blocker), "keep me");
 }
 
+#ifndef _WIN32
+// Folder permissions refuse the write here; Windows has no such refusal for the folder's owner,
+// and the blocked path above covers its refused write.
 TEST_F(SettingsStore, ARefusedWriteLeavesTheStoredFileAsItWas)
 {
     if (geteuid() == 0) {
@@ -252,6 +255,7 @@ TEST_F(SettingsStore, ARefusedWriteLeavesTheStoredFileAsItWas)
     EXPECT_EQ(readFile(path), stored);
     EXPECT_EQ(dumpSettings(second), storedView) << "the window shows what the file still holds";
 }
+#endif
 
 TEST_F(SettingsStore, SettingsSurviveARestartInThisAndInANewProcess)
 {
