@@ -313,6 +313,7 @@ void TFrmMain::startCapture()
         return;
     setStatus(QStringLiteral("Live Capture."));
     c_.lMater->setToolTip({});
+    reasonShown_ = false;
     monitor_.reset(); // the previous recording has ended: this only joins its finished thread
     monitor_ = std::make_unique<TShellMonitor>(*invoker_, *settings_, *this, *this, services_.backend(),
                                                services_.driveRoots, services_.batchInterval);

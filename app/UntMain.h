@@ -146,6 +146,7 @@ private:
     void showIdle();
     void flushRows();
     void refreshCaptureStatus();
+    void showCaptureReason();
 
     void tbRecordClick();
     void tbPauseClick();
@@ -184,6 +185,9 @@ private:
     QString balloonTitle_;
     QString balloonText_;
     QTimer* statusTimer_ = nullptr;
+    static constexpr std::size_t kTooltipNotes = 5;
+    bool reasonShown_ = false; // the capture's reason, once per recording
+    static constexpr int kReasonMs = 10000;
 
     std::unique_ptr<TQtInvoker> invoker_;
     TReportExporter* exporter_ = nullptr; // a child of the window

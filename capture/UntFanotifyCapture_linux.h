@@ -48,15 +48,11 @@ public:
     {
         TCaptureCounters result;
         result.overflows = overflows_.load();
-        result.refusedWatches = refusedRoots();
+        result.refusedRoots = refusedRoots();
         result.unresolvedPaths = unresolvedPaths_.load();
         std::lock_guard lock(fallbackMutex_); // a drive mounted later may bring the fallback
-        if (fallback_) {
-            const TCaptureCounters more = fallback_->counters();
-            result.overflows += more.overflows;
-            result.refusedWatches += more.refusedWatches;
-            result.unresolvedPaths += more.unresolvedPaths;
-        }
+        if (fallback_)
+            result += fallback_->counters();
         return result;
     }
     std::vector<std::string> warnings() const override

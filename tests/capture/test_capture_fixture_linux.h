@@ -88,7 +88,8 @@ protected:
     {
         const TCaptureCounters counters = monitor->counters();
         EXPECT_EQ(counters.overflows, 0u);
-        EXPECT_EQ(counters.refusedWatches, 0u);
+        EXPECT_EQ(counters.refusedRoots, 0u);
+        EXPECT_EQ(counters.foldersNotWatched, 0u);
         EXPECT_EQ(counters.unresolvedPaths, 0u);
     }
 };

@@ -21,7 +21,7 @@ protected:
         const std::string skip = startRecording(chooseBackend(GetParam()));
         if (!skip.empty())
             GTEST_SKIP() << skip;
-        if (monitor->counters().refusedWatches > 0)
+        if (monitor->counters().refusedRoots > 0)
             GTEST_SKIP() << monitor->backendWarnings().front();
     }
     void TearDown() override { stopRecording(); }
@@ -266,7 +266,7 @@ TEST_P(BackendRoots, AMissingRootIsARefusedWatchWithItsReason)
     TEventKinds kinds;
     kinds.fill(true);
     EXPECT_FALSE(choice.backend->addWatch("/nonexistent/fm-capture-root", kinds));
-    EXPECT_EQ(choice.backend->counters().refusedWatches, 1u);
+    EXPECT_EQ(choice.backend->counters().refusedRoots, 1u);
     ASSERT_EQ(choice.backend->warnings().size(), 1u);
     EXPECT_NE(choice.backend->warnings()[0].find("/nonexistent/fm-capture-root"), std::string::npos);
 }
