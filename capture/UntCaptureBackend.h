@@ -21,7 +21,7 @@ struct TCaptureCounters {
     // Events lost.
     std::uint64_t overflows = 0;       // kernel queue overflows
     std::uint64_t unresolvedPaths = 0; // events whose path could not be named
-    std::uint64_t undecodedEvents = 0; // notifications that name no event
+    std::uint64_t undecodedEvents = 0; // notifications or helper records that name no event
     std::uint64_t droppedEvents = 0;   // captured, then dropped after the delivery failed
     // Not watched.
     std::uint64_t foldersNotWatched = 0; // below a root: no permission, the watch limit
@@ -58,7 +58,8 @@ public:
     virtual std::vector<std::string> warnings() const { return {}; }
 };
 
-enum class TBackendKind { Auto, Fanotify, Inotify, ShellNotify };
+// Helper: fanotify in filesmonitor-capture, the privileged capture helper (Linux).
+enum class TBackendKind { Auto, Fanotify, Helper, Inotify, ShellNotify };
 
 struct TBackendChoice {
     std::unique_ptr<TCaptureBackend> backend; // null when none could be had

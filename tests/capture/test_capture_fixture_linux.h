@@ -18,7 +18,16 @@ using TSeen = std::tuple<int, std::string, std::string>; // event, path, new pat
 
 inline const char* backendKindName(TBackendKind kind)
 {
-    return kind == TBackendKind::Inotify ? "inotify" : kind == TBackendKind::Fanotify ? "fanotify" : "auto";
+    switch (kind) {
+    case TBackendKind::Inotify:
+        return "inotify";
+    case TBackendKind::Fanotify:
+        return "fanotify";
+    case TBackendKind::Helper:
+        return "helper";
+    default:
+        return "auto";
+    }
 }
 
 class TCaptureFixture {
