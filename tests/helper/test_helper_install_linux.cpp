@@ -1,0 +1,293 @@
+// The capture helper as installed and used by ordinary users: scripts/install into a temporary
+// prefix with a group of its own, one user in that group and one outside it, a RAM filesystem to
+// watch. Needs root (CI runs as root); everything made here is undone at the end.
+#include "tests/capture/test_capture_support_linux.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <fstream>
+#include <thread>
+#include <tuple>
+
+namespace {
+
+// A program of this build's prefix and a user to run it as, with setpriv: no session, no fork,
+// so the pid is the program's own.
+struct TInstalled {
+    std::string skip; // why the cases cannot run here
+    std::string group;
+    std::string member;   // in the group
+    std::string outsider; // not in it
+    std::string prefix;
+    std::string ram; // a tmpfs
+    std::string setpriv;
+    std::string log; // what set-up commands said
+    bool groupMade = false, memberMade = false, outsiderMade = false;
+
+    std::vector<std::string> as(const std::string& user, std::vector<std::string> command) const
+    {
+        command.insert(command.begin(), {setpriv, "--reuid=" + user, "--regid=nogroup", "--init-groups", "--"});
+        return command;
+    }
+    std::string cli() const { return prefix + "/bin/filesmonitor-cli"; }
+};
+
+TInstalled installed;
+
+bool shell(const std::string& command)
+{
+    const std::string logged = "(" + command + ") >>'" + installed.log + "' 2>&1";
+    return std::system(logged.c_str()) == 0;
+}
+
+std::string madeFolder(const char* pattern)
+{
+    std::string path = pattern;
+    if (!::mkdtemp(path.data()) || ::chmod(path.c_str(), 0755) != 0)
+        return {};
+    return path;
+}
+
+class HelperInstalled : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        TInstalled& i = installed;
+        if (::geteuid() != 0) {
+            i.skip = "needs root: it installs, adds users and mounts";
+            return;
+        }
+        for (const char* tool : {"/usr/bin/setpriv", "/usr/sbin/setcap", "/usr/sbin/useradd", "/usr/sbin/groupadd"})
+            if (::access(tool, X_OK) != 0) {
+                i.skip = std::string(tool) + " is missing";
+                return;
+            }
+        i.setpriv = "/usr/bin/setpriv";
+        i.log = madeFolder("/var/tmp/fm-install-log-XXXXXX") + "/log";
+        const std::string suffix = std::to_string(::getpid());
+        i.group = "fmcap" + suffix;
+        i.member = "fmin" + suffix;
+        i.outsider = "fmout" + suffix;
+        i.groupMade = shell("groupadd " + i.group);
+        i.memberMade =
+            i.groupMade && shell("useradd -M -N -g nogroup -s /usr/sbin/nologin -G " + i.group + " " + i.member);
+        i.outsiderMade = shell("useradd -M -N -g nogroup -s /usr/sbin/nologin " + i.outsider);
+        i.prefix = madeFolder("/var/tmp/fm-prefix-XXXXXX");
+        i.ram = madeFolder("/var/tmp/fm-ram-XXXXXX");
+        if (!i.memberMade || !i.outsiderMade || i.prefix.empty() || i.ram.empty() ||
+            ::mount("fmtest", i.ram.c_str(), "tmpfs", 0, "size=16m,mode=0755") != 0) {
+            i.skip = "set-up failed: " + readBytes(i.log);
+            return;
+        }
+        if (!shell("'" FM_SOURCE_DIR "/scripts/install' --build '" FM_BUILD_DIR "' --group " + i.group + " '" +
+                   i.prefix + "'"))
+            i.skip = "scripts/install failed: " + readBytes(i.log);
+    }
+    static void TearDownTestSuite()
+    {
+        TInstalled& i = installed;
+        if (!i.ram.empty()) {
+            ::umount2(i.ram.c_str(), MNT_DETACH);
+            ::rmdir(i.ram.c_str());
+        }
+        if (!i.prefix.empty())
+            std::filesystem::remove_all(i.prefix);
+        if (i.memberMade)
+            shell("userdel " + i.member);
+        if (i.outsiderMade)
+            shell("userdel " + i.outsider);
+        if (i.groupMade)
+            shell("groupdel " + i.group);
+        if (!i.log.empty())
+            std::filesystem::remove_all(std::filesystem::path(i.log).parent_path());
+    }
+    void SetUp() override
+    {
+        if (!installed.skip.empty())
+            GTEST_SKIP() << installed.skip;
+    }
+
+    TTempFolder output; // the programs' output, outside the watched folders
+    std::string outputFile() const { return output.path() + "/out"; }
+
+    // A folder of the RAM filesystem owned by user.
+    std::string userFolder(const std::string& name, const std::string& user)
+    {
+        const std::string path = installed.ram + "/" + name;
+        const passwd* entry = ::getpwnam(user.c_str());
+        EXPECT_TRUE(entry);
+        EXPECT_EQ(::mkdir(path.c_str(), 0755), 0);
+        EXPECT_EQ(::chown(path.c_str(), entry ? entry->pw_uid : 0, entry ? entry->pw_gid : 0), 0);
+        return path;
+    }
+    // Waits until the program's output holds a line containing text.
+    bool outputHas(const std::string& text)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (readBytes(outputFile()).find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the program writes once a second
+        }
+        return true;
+    }
+};
+
+// A program as another user that reports on its standard output and stays alive, so that its
+// process name can be read, until released.
+class TLingeringProcess {
+public:
+    explicit TLingeringProcess(const std::vector<std::string>& command)
+    {
+        int input[2];
+        int output[2];
+        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0)
+            return;
+        const TFdObj readEnd(input[0]);
+        release_ = TFdObj(input[1]);
+        report_ = TFdObj(output[0]);
+        const TFdObj writeEnd(output[1]);
+        std::vector<const char*> argv;
+        for (const std::string& word : command)
+            argv.push_back(word.c_str());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, readEnd.get(), 0);
+        posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 1);
+        pid_t pid = 0;
+        if (::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv.data()), environ) == 0)
+            pid_ = pid;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~TLingeringProcess() { release(); }
+    // The first line it wrote; empty at its end or after a generous deadline.
+    std::string firstLine()
+    {
+        std::string line;
+        pollfd fd{report_.get(), POLLIN, 0};
+        char c = 0;
+        while (::poll(&fd, 1, 30000) > 0 && ::read(report_.get(), &c, 1) == 1 && c != '\n')
+            line += c;
+        return line;
+    }
+    void release()
+    {
+        release_.close();
+        if (pid_ > 0) {
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    TFdObj release_;
+    TFdObj report_;
+};
+
+TEST_F(HelperInstalled, AMemberOfTheGroupGetsFullCaptureWithProcessNames)
+{
+    const std::string folder = userFolder("member", installed.member);
+    TProgramRun program(installed.as(installed.member, {installed.cli(), "--root", folder, "--format", "json"}),
+                        outputFile());
+    ASSERT_TRUE(program.waitForLine("watching")) << program.errors();
+    EXPECT_NE(program.errors().find("backend filesmonitor-capture (Full capture through filesmonitor-capture)"),
+              std::string::npos)
+        << program.errors();
+
+    // One process does it all and lives on until the companion has ended.
+    TLingeringProcess perl(installed.as(
+        installed.member, {"/usr/bin/perl", "-e",
+                           "chdir $ARGV[0] or die; open(my $f, '>', 'a') or die; close $f; rename('a', 'b') or die; "
+                           "unlink('b') or die; $| = 1; print \"$$\\n\"; <STDIN>;",
+                           folder}));
+    const std::string pid = perl.firstLine();
+    ASSERT_FALSE(pid.empty());
+    // What happened before the stop is delivered at the stop.
+    program.signal(SIGINT);
+    const int status = program.exitStatus();
+    perl.release();
+    ASSERT_TRUE(WIFEXITED(status)) << program.allErrors();
+    EXPECT_EQ(WEXITSTATUS(status), 0) << program.allErrors();
+
+    using TSeen = std::tuple<std::string, std::string, std::string, int, std::string>;
+    std::vector<TSeen> seen;
+    std::ifstream lines(outputFile());
+    for (std::string line; std::getline(lines, line);) {
+        const auto event = nlohmann::json::parse(line);
+        seen.emplace_back(event.at("action").get<std::string>(), event.at("path").get<std::string>(),
+                          event.at("newPath").get<std::string>(), event.value("pid", 0),
+                          event.value("process", std::string()));
+    }
+    const int perlPid = std::stoi(pid);
+    EXPECT_EQ(seen, (std::vector<TSeen>{{"Create", folder + "/a", "", perlPid, "perl"},
+                                        {"Rename File", folder + "/a", folder + "/b", perlPid, "perl"},
+                                        {"Delete", folder + "/b", "", perlPid, "perl"}}));
+}
+
+// Outside the group: inotify, the way to full capture said, and a folder it may not read is a
+// folder not watched, not lost events and no failure.
+TEST_F(HelperInstalled, AUserOutsideTheGroupGetsInotifyAndATruthfulStatus)
+{
+    const std::string folder = userFolder("outsider", installed.outsider);
+    ASSERT_EQ(::mkdir((folder + "/open").c_str(), 0777), 0);
+    ASSERT_EQ(::mkdir((folder + "/secret").c_str(), 0700), 0); // root's
+    TProgramRun program(installed.as(installed.outsider, {installed.cli(), "--root", folder}), outputFile());
+    ASSERT_TRUE(program.waitForLine("watching")) << program.errors();
+    EXPECT_NE(program.errors().find("backend inotify (Limited capture (inotify): add yourself to the group " +
+                                    installed.group + " for full capture)"),
+              std::string::npos)
+        << program.errors();
+    // The folders below the root are watched in one slice: an event in one says the other was tried.
+    ASSERT_TRUE(runShell(folder, ": > open/x").succeeded());
+    ASSERT_TRUE(outputHas("x\t-\tCreate\t" + folder + "/open/\t"));
+    program.signal(SIGINT);
+    const int status = program.exitStatus();
+    const std::string errors = program.allErrors();
+    ASSERT_TRUE(WIFEXITED(status)) << errors;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << errors;
+    EXPECT_NE(errors.find("filesmonitor-cli: 1 folder not watched\n"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(folder + "/secret: Permission denied"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("lost"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("every watch was refused"), std::string::npos) << errors;
+}
+
+TEST_F(HelperInstalled, NobodyOutsideTheGroupCanRunTheHelper)
+{
+    const std::string helper = installed.prefix + "/libexec/filesmonitor/filesmonitor-capture";
+    struct stat status {};
+    ASSERT_EQ(::stat(helper.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0750u);
+    EXPECT_EQ(status.st_uid, 0u);
+    const group* entry = ::getgrnam(installed.group.c_str());
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(status.st_gid, entry->gr_gid);
+
+    const passwd* outsider = ::getpwnam(installed.outsider.c_str());
+    ASSERT_TRUE(outsider);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(outsider->pw_gid) != 0 || ::setuid(outsider->pw_uid) != 0)
+            ::_exit(3);
+        char* const argv[] = {const_cast<char*>(helper.c_str()), nullptr};
+        ::execv(helper.c_str(), argv);
+        ::_exit(errno == EACCES ? 0 : 1);
+    }
+    int result = 0;
+    ASSERT_EQ(::waitpid(child, &result, 0), child);
+    ASSERT_TRUE(WIFEXITED(result));
+    ASSERT_NE(WEXITSTATUS(result), 3) << "cannot become the outsider";
+    EXPECT_EQ(WEXITSTATUS(result), 0) << "the helper ran for a user outside its group";
+}
+
+} // namespace
