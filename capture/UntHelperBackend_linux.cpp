@@ -1,7 +1,6 @@
 #include "capture/UntHelperBackend_linux.h"
 
 #include "capture/UntHelperFrames.h"
-#include "capture/UntInotifyBackend_linux.h"
 #include "capture/UntLinuxBackend_linux.h"
 #include "util/UntFunctions.h"
 #include "util/UntOsHandle.h"
@@ -176,7 +175,6 @@ public:
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
     TCaptureCounters counters() const override;
-    std::vector<std::string> warnings() const override;
 
 private:
     enum class TWait { Done, Stopped, Ended, TimedOut };
@@ -190,7 +188,6 @@ private:
     bool handleInput(const std::function<bool()>& done);
     void handle(const THelperFrame& frame, std::vector<TItemObj>& items);
     void reject(const std::string& what);
-    bool watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why);
     // Why the helper is gone, for the user.
     std::string endText();
     void releaseRoot(const std::string&) override {} // the helper follows the drives
@@ -210,9 +207,6 @@ private:
     mutable std::mutex countsMutex_;
     TCaptureCounters helperCounts_;
     std::atomic<std::uint64_t> rejected_{0};
-    // Roots whose filesystem the helper could not mark, watched here folder by folder.
-    std::unique_ptr<TInotifySource> fallback_; // set on the monitor thread under fallbackMutex_
-    mutable std::mutex fallbackMutex_;
 };
 
 bool THelperBackend::greet(std::string& whyNot)
@@ -263,25 +257,6 @@ bool THelperBackend::addWatch(const std::string& root, const TEventKinds& kinds)
     return false;
 }
 
-bool THelperBackend::watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why)
-{
-    if (!fallback_) {
-        std::string whyNot;
-        auto fallback = openInotifyBackend(whyNot, TInotifyOptions{0, false});
-        if (!fallback) {
-            refuse(why + "; " + whyNot);
-            return false;
-        }
-        fallback->open(sink());
-        std::lock_guard lock(fallbackMutex_);
-        fallback_ = std::move(fallback);
-    }
-    if (!fallback_->addWatch(root, kinds))
-        return false; // counted and explained by the fallback
-    warn(why + "; using recursive inotify for it");
-    return true;
-}
-
 void THelperBackend::run()
 {
     sink(); // opened
@@ -292,8 +267,7 @@ void THelperBackend::run()
     // What the helper captured before its input closed belongs to the recording.
     process_.closeInput();
     const TWait wait = pump([this] { return finished_; }, false, false);
-    if (fallback_)
-        fallback_->finish();
+    finishFallback();
     if (!finished_)
         throw std::runtime_error(std::string(kCaptureHelperName) +
                                  " did not finish: " + (wait == TWait::TimedOut ? kNoAnswer : endText()));
@@ -307,18 +281,17 @@ THelperBackend::TWait THelperBackend::pump(const std::function<bool()>& done, bo
             return TWait::Done;
         if (eof_)
             return TWait::Ended;
-        TInotifySource* fallback = fallback_.get();
-        pollfd fds[3] = {{process_.channel(), POLLIN, 0},
-                         {stoppable ? stopFd() : -1, POLLIN, 0},
-                         {fallback ? fallback->pollFd() : -1, POLLIN, 0}};
-        int timeout = fallback ? fallback->pollTimeout() : -1;
+        // A root the helper could not mark is watched with inotify in this loop.
+        pollfd fds[3] = {
+            {process_.channel(), POLLIN, 0}, {stoppable ? stopFd() : -1, POLLIN, 0}, {fallbackFd(), POLLIN, 0}};
+        int timeout = -1;
         if (!patient) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now()).count();
             if (left <= 0)
                 return TWait::TimedOut;
-            timeout = timeout < 0 ? static_cast<int>(left) : std::min(timeout, static_cast<int>(left));
+            timeout = static_cast<int>(left);
         }
-        if (::poll(fds, 3, timeout) < 0) {
+        if (::poll(fds, 3, withFallbackTimeout(timeout)) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the helper's channel");
@@ -329,11 +302,7 @@ THelperBackend::TWait THelperBackend::pump(const std::function<bool()>& done, bo
             readChannel();
             deadline = TClock::now() + kAnswerWait;
         }
-        if (fallback) {
-            if (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL))
-                throw std::runtime_error("the inotify instance failed");
-            fallback->serve(fds[2].revents & POLLIN);
-        }
+        serveFallback(fds[2].revents);
     }
 }
 
@@ -457,20 +426,7 @@ TCaptureCounters THelperBackend::counters() const
     }
     result.refusedRoots += refusedRoots();
     result.undecodedEvents += rejected_.load();
-    std::lock_guard lock(fallbackMutex_);
-    if (fallback_)
-        result += fallback_->counters();
-    return result;
-}
-
-std::vector<std::string> THelperBackend::warnings() const
-{
-    std::vector<std::string> result = TLinuxBackend::warnings();
-    std::lock_guard lock(fallbackMutex_);
-    if (fallback_)
-        for (std::string& more : fallback_->warnings())
-            result.push_back(std::move(more));
-    return result;
+    return withFallback(result);
 }
 
 std::string groupName(gid_t gid)
