@@ -217,8 +217,12 @@ class HelperClientBrokenStream : public HelperClient, public ::testing::WithPara
 
 TEST_P(HelperClientBrokenStream, EndsTheRecordingWithTheReason)
 {
-    // Each ends at once, without waiting for its input to close.
-    const auto backend = open(scriptHelper("/bin/cat before; exit 4", kHello + kWatched + GetParam().bytes));
+    // Each ends once it has read the root and the start, without waiting for its input to close.
+    const std::size_t requests = helperFrame(THelperRecord::Watch, encodeWatchRequest({kinds, "/r"})).size() +
+                                 helperFrame(THelperRecord::Start).size();
+    const auto backend =
+        open(scriptHelper("/bin/cat before; /usr/bin/head -c " + std::to_string(requests) + " >/dev/null; exit 4",
+                          kHello + kWatched + GetParam().bytes));
     ASSERT_TRUE(backend);
     ASSERT_TRUE(backend->addWatch("/r", kinds));
     std::string failure;

@@ -30,15 +30,7 @@ public:
             return;
         channel_ = TFdObj(fds[0]);
         const TFdObj theirs(fds[1]);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, theirs.get(), 0);
-        posix_spawn_file_actions_adddup2(&actions, theirs.get(), 1);
-        char* const argv[] = {const_cast<char*>(FM_HELPER_PATH), nullptr};
-        pid_t pid = 0;
-        if (::posix_spawn(&pid, FM_HELPER_PATH, &actions, nullptr, argv, environ) == 0)
-            pid_ = pid;
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = spawnProgram({FM_HELPER_PATH}, {{theirs.get(), 0}, {theirs.get(), 1}});
     }
     ~THelperProcess()
     {
