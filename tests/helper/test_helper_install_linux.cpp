@@ -31,9 +31,13 @@ struct TInstalled {
     std::string log; // what set-up commands said
     bool groupMade = false, memberMade = false, outsiderMade = false;
 
-    std::vector<std::string> as(const std::string& user, std::vector<std::string> command) const
+    // With the user's groups as a new session has them, or (sessionGroups false) with none, as a
+    // session begun before the user was added to a group.
+    std::vector<std::string> as(const std::string& user, std::vector<std::string> command,
+                                bool sessionGroups = true) const
     {
-        command.insert(command.begin(), {setpriv, "--reuid=" + user, "--regid=nogroup", "--init-groups", "--"});
+        command.insert(command.begin(), {setpriv, "--reuid=" + user, "--regid=nogroup",
+                                         sessionGroups ? "--init-groups" : "--clear-groups", "--"});
         return command;
     }
     std::string cli() const { return prefix + "/bin/filesmonitor-cli"; }
@@ -210,6 +214,18 @@ TEST_F(HelperInstalled, AUserOutsideTheGroupGetsInotifyAndATruthfulStatus)
     EXPECT_NE(errors.find(folder + "/secret: Permission denied"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("lost"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("every watch was refused"), std::string::npos) << errors;
+}
+
+TEST_F(HelperInstalled, AMemberWhoseSessionBeganBeforeJoiningIsToldToLogInAgain)
+{
+    const std::string folder = userFolder("newcomer", installed.member);
+    TProgramRun program(installed.as(installed.member, {installed.cli(), "--root", folder}, false), outputFile());
+    ASSERT_TRUE(program.waitForLine("watching")) << program.errors();
+    EXPECT_NE(program.errors().find("backend inotify (Limited capture (inotify): log in again for full capture: you "
+                                    "were added to the group " +
+                                    installed.group + " after this session began)"),
+              std::string::npos)
+        << program.errors();
 }
 
 TEST_F(HelperInstalled, NobodyOutsideTheGroupCanRunTheHelper)
