@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <climits>
+#include <iterator>
 
 namespace {
 
