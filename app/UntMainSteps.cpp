@@ -7,8 +7,8 @@
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
 
+#include <QLabel>
 #include <QTimer>
-#include <QToolTip>
 #include <QTreeView>
 
 void TFrmMain::refreshCaptureStatus()
@@ -39,15 +39,19 @@ void TFrmMain::refreshCaptureStatus()
     c_.lMater->setToolTip(notes.join(QLatin1Char('\n')));
 }
 
-// Once per recording, beside the status: how this recording captures, and what would give more.
+// Once per recording, beside the status for a few seconds: how this recording captures, and what
+// would give more.
 void TFrmMain::showCaptureReason()
 {
     const std::string reason = monitor_ ? monitor_->backendReason() : std::string();
-    if (reasonShown_ || reason.empty() || !isVisible())
+    if (reasonShown_ || reason.empty())
         return;
     reasonShown_ = true;
-    QToolTip::showText(c_.lMater->mapToGlobal(QPoint(0, c_.lMater->height())), QString::fromStdString(reason),
-                       c_.lMater, {}, kReasonMs);
+    infoText_ = QString::fromStdString(reason);
+    c_.lInfo->setToolTip(infoText_);
+    placeInfo();
+    c_.lInfo->show();
+    infoTimer_->start();
 }
 
 void TFrmMain::showState(TRecordingState state)
@@ -74,6 +78,8 @@ void TFrmMain::showIdle()
     setPicture(c_.tbRecord, kRecordIdle, QStringLiteral("Record"));
     c_.tbPause->hide();
     statusTimer_->stop();
+    infoTimer_->stop();
+    c_.lInfo->hide();
     if (settings_)
         settings_->setRecordMode(false);
     const std::string failure = monitor_ ? monitor_->getFailure() : std::string();

@@ -14,7 +14,6 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QToolTip>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -146,9 +145,12 @@ TEST(MainWindow, StatusStaysRightAlignedInThePanel)
 TEST(MainWindow, StatusSaysFoldersNotWatchedAndLostEventsApart)
 {
     Window w;
-    w.frm->show();
     w.record();
-    EXPECT_EQ(QToolTip::text().toStdString(), "fake: for the tests"); // how it captures, once
+    // How it captures, said once beside the status, clear of the buttons and of the status.
+    EXPECT_FALSE(w.c().lInfo->isHidden());
+    EXPECT_EQ(w.c().lInfo->text().toStdString(), "fake: for the tests");
+    EXPECT_GE(w.c().lInfo->x(), w.c().tbsave->x() + w.c().tbsave->width());
+    EXPECT_LE(w.c().lInfo->x() + w.c().lInfo->width(), w.c().lMater->x());
     w.capture.backend->notWatched = 1;
     w.capture.backend->note("inotify refused a watch on /x/secret: Permission denied");
     w.deliver(creates("/x/", 1)); // a batch end refreshes the status
@@ -173,6 +175,9 @@ TEST(MainWindow, StatusSaysFoldersNotWatchedAndLostEventsApart)
                                                      "inotify refused a watch on /x/f3: Permission denied\n"
                                                      "and 3 more like these");
     EXPECT_EQ(w.c().pTop->width() - (w.c().lMater->x() + w.c().lMater->width()), 8);
+    EXPECT_LE(w.c().lInfo->x() + w.c().lInfo->width(), w.c().lMater->x()); // the longer status keeps its room
+    w.stop();
+    EXPECT_TRUE(w.c().lInfo->isHidden());
 }
 
 TEST(MainWindow, RecordStopAndTheButtonsThatShowIt)
