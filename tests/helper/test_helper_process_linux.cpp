@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 
 #include <dirent.h>
 #include <fstream>
@@ -173,9 +175,14 @@ std::vector<int> childrenOf(int pid)
 }
 
 // The program that started the helper is killed: nothing closes the helper's input in good
-// order, and it still ends.
-TEST_F(HelperProcess, EndsWhenItsProgramIsKilled)
+// order, and the death signal ends the helper within a second. This process adopts the orphaned
+// helper to learn what ended it.
+TEST_F(HelperProcess, EndsWithinASecondWhenItsProgramIsKilled)
 {
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    struct TUnadopt {
+        ~TUnadopt() { ::prctl(PR_SET_CHILD_SUBREAPER, 0); }
+    } unadopt;
     TTempFolder output;
     TProgramRun program({FM_COMPANION_PATH, "--backend", "helper", "--root", folder.path()}, output.path() + "/out");
     ASSERT_TRUE(program.waitForLine("watching")) << program.errors();
@@ -186,7 +193,14 @@ TEST_F(HelperProcess, EndsWhenItsProgramIsKilled)
     program.signal(SIGKILL);
     program.exitStatus();
     pollfd ended{helper.get(), POLLIN, 0};
-    EXPECT_EQ(::poll(&ended, 1, 30000), 1) << "the helper outlived its program";
+    const bool endedInTime = ::poll(&ended, 1, 1000) == 1;
+    if (!endedInTime)
+        ::kill(children[0], SIGKILL);
+    siginfo_t how{};
+    ASSERT_EQ(::waitid(P_PIDFD, static_cast<id_t>(helper.get()), &how, WEXITED), 0);
+    EXPECT_TRUE(endedInTime) << "the helper outlived its program by more than a second";
+    EXPECT_EQ(how.si_code, CLD_KILLED) << "the helper ended by itself, not by its death signal";
+    EXPECT_EQ(how.si_status, SIGKILL);
 }
 
 } // namespace
