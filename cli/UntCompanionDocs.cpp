@@ -82,10 +82,10 @@ std::string companionBashCompletion()
         cases += "        " + option.name + ")\n            ";
         switch (option.value) {
         case TOptionValue::Folder:
-            cases += "compopt -o filenames\n            mapfile -t COMPREPLY < <(compgen -d -- \"$cur\")";
+            cases += "compopt -o filenames 2>/dev/null\n            mapfile -t COMPREPLY < <(compgen -d -- \"$cur\")";
             break;
         case TOptionValue::File:
-            cases += "compopt -o filenames\n            mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")";
+            cases += "compopt -o filenames 2>/dev/null\n            mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")";
             break;
         case TOptionValue::Choice:
             cases += "mapfile -t COMPREPLY < <(compgen -W \"" + shellWords(option.choices) + "\" -- \"$cur\")";
