@@ -21,23 +21,9 @@ end() {
   rm -rf "$work"
 }
 trap end EXIT
-fail() {
-  echo "FAILED: $*" >&2
-  [ -f "$work/companion.err" ] && { echo "companion:" >&2; cat "$work/companion.err" >&2; }
-  exit 1
-}
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-wait_for() { # what, command...
-  local what=$1
-  shift
-  local deadline=$((SECONDS + wait_limit))
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && fail "no $what after ${wait_limit} s"
-    sleep 0.05
-  done
+. "$(dirname "$0")/../script_support.sh"
+fail_report() {
+  [ -f "$work/companion.err" ] && { echo "companion:"; cat "$work/companion.err"; }
 }
 journal_listens() { [ -S "$socket" ] && journalctl -n 0 -q >/dev/null 2>&1; }
 

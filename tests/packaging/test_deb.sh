@@ -17,23 +17,7 @@ end() {
   rm -rf "$work"
 }
 trap end EXIT
-fail() {
-  echo "FAILED: $*" >&2
-  exit 1
-}
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-wait_for() { # what, command...
-  local what=$1
-  shift
-  local deadline=$((SECONDS + wait_limit))
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && fail "no $what after ${wait_limit} s"
-    sleep 0.05
-  done
-}
+. "$(dirname "$0")/../script_support.sh"
 
 [ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
 exec 9>/run/lock/filesmonitor-deb-test.lock

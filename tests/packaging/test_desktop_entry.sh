@@ -12,10 +12,6 @@ settings_button=(570 15)
 
 . "$(dirname "$0")/../app/window_session.sh"
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
 for tool in Xvfb openbox xdotool wmctrl; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup-deps installs it)"
 done

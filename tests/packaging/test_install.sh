@@ -10,10 +10,7 @@ build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
-fail() {
-  echo "FAILED: $*" >&2
-  exit 1
-}
+. "$(dirname "$0")/../script_support.sh"
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cmake --install"; }
 
