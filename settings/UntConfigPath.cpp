@@ -8,7 +8,7 @@
 std::string chooseConfigPath(const TConfigPlace& place)
 {
     const std::string beside = place.programFolder + "config.ini";
-    if (place.programFolderWritable)
+    if (place.programFolderWritable && !place.installedCopy)
         return beside;
     std::string base;
     if (!place.xdgConfigHome.empty() && place.xdgConfigHome.front() == '/')

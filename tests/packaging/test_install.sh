@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # cmake --install into a fresh prefix: every file in its place; the desktop entry, the metainfo,
 # the manual page, the bash completion and the service unit each checked with its own tool; the
-# settings file beside a program whose folder is writable and in the user's configuration folder
-# otherwise (as root the latter is checked as the user nobody, for whom the prefix is read-only).
+# settings file beside a portable copy and in the user's configuration folder for an installed
+# one (as root also as the user nobody, for whom the prefix is read-only).
 # Usage: test_install.sh BUILD_FOLDER      (exit code 77: skipped, with the reason on stdout)
 set -uo pipefail
 
@@ -81,14 +81,20 @@ MANPATH=$prefix/share/man: systemd-analyze verify "$unit_dir/$instance" >"$work/
   { cat "$work/verify.log"; fail "systemd-analyze verify"; }
 [ ! -s "$work/verify.log" ] || { cat "$work/verify.log"; fail "systemd-analyze verify warned"; }
 
-# Settings: --help names the file in use.
+# Settings: --help names the file in use. A portable copy, alone in a folder it may write to,
+# keeps them beside itself; an installed copy in the user's configuration folder, even where this
+# user (root, or the owner of a prefix in the home folder) may write to its folder.
 settings_of() { grep -o 'Settings file in use without --config: .*' | sed 's/.*: //'; }
+mkdir "$work/portable"
+cp "$prefix/bin/filesmonitor-cli" "$work/portable/"
+beside=$("$work/portable/filesmonitor-cli" --help | settings_of)
+[ "$beside" = "$work/portable/config.ini" ] || fail "portable copy: settings in $beside"
 if [ -w "$prefix/bin" ]; then
-  beside=$("$prefix/bin/filesmonitor-cli" --help | settings_of)
-  [ "$beside" = "$prefix/bin/config.ini" ] || fail "writable program folder: settings in $beside"
+  installed_copy=$(XDG_CONFIG_HOME=/nonexistent/conf "$prefix/bin/filesmonitor-cli" --help | settings_of)
+  [ "$installed_copy" = /nonexistent/conf/filesmonitor/config.ini ] || fail "writable installed copy: settings in $installed_copy"
 fi
 if [ "$(id -u)" -ne 0 ]; then
-  echo "SKIPPED (the rest): the read-only program folder needs root, to run as nobody"
+  echo "SKIPPED (the rest): a read-only program folder needs root, to run as nobody"
   exit 77
 fi
 chmod 0755 "$work" # nobody runs the programs

@@ -264,15 +264,18 @@ TEST(ConfigStore, ARefusedSaveOfAReadOnlyFileShowsTheStoredState)
 // base directory rules name it.
 TEST(ConfigPath, BesideAWritableProgramElseInTheUsersConfigurationFolder)
 {
-    EXPECT_EQ(chooseConfigPath({"/opt/fm/", true, "/x/conf", "/home/u"}), "/opt/fm/config.ini");
-    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, "/x/conf", "/home/u"}), "/x/conf/filesmonitor/config.ini");
-    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, "/x/conf//", "/home/u"}), "/x/conf/filesmonitor/config.ini");
-    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, "", "/home/u"}), "/home/u/.config/filesmonitor/config.ini");
-    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, "", "/"}), "/.config/filesmonitor/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/opt/fm/", true, false, "/x/conf", "/home/u"}), "/opt/fm/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "/x/conf", "/home/u"}), "/x/conf/filesmonitor/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/opt/fm/", false, false, "/x/conf//", "/"}), "/x/conf/filesmonitor/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "", "/home/u"}), "/home/u/.config/filesmonitor/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "", "/"}), "/.config/filesmonitor/config.ini");
+    // An installed copy that root, or the user of a prefix in the home folder, may write to.
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", true, true, "", "/root"}), "/root/.config/filesmonitor/config.ini");
     // A relative XDG_CONFIG_HOME is ignored.
-    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, "conf", "/home/u/"}), "/home/u/.config/filesmonitor/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "conf", "/home/u/"}),
+              "/home/u/.config/filesmonitor/config.ini");
     // Nowhere else to go: beside the program, where the refused save names the file.
-    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, "", ""}), "/usr/bin/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "", ""}), "/usr/bin/config.ini");
 }
 
 // The configuration folder is made by the first save, not before.
