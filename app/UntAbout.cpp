@@ -3,6 +3,7 @@
 #include "app/UntAppServices.h"
 #include "app/UntMainImages.h"
 #include "pipeline/UntMakerLinks.h"
+#include "settings/UntConfigPath.h"
 #include "util/UntFunctions.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassPanel.h"
@@ -11,7 +12,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress)
+TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress, std::string settingsFile)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       openAddress_(openAddress ? std::move(openAddress) : TOpenAddress([](const std::string& a) { shellOpen(a); }))
@@ -39,6 +40,15 @@ TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress)
     GlassActiveLabel1->move(56, 54);
     GlassActiveLabel1->adjustSize();
     GlassActiveLabel1->installEventFilter(this);
+
+    // Which config.ini this copy reads and writes: beside it, or the user's own when installed.
+    const QString settings = QString::fromStdString(settingsFile.empty() ? configFilePath() : settingsFile);
+    lblSettings = new QLabel(GlassPanel1);
+    lblSettings->setGeometry(56, 71, 233, 16);
+    lblSettings->setText(lblSettings->fontMetrics().elidedText(QStringLiteral("Settings: ") + settings, Qt::ElideMiddle,
+                                                               lblSettings->width()));
+    lblSettings->setToolTip(settings);
+    lblSettings->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     const struct {
         TGlassToolButton*& button;

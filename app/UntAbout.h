@@ -1,4 +1,5 @@
-// The About box: the program's name and version, the maker's web address and social pages.
+// The About box: the program's name and version, the maker's web address and social pages, and
+// the settings file in use.
 #pragma once
 
 #include <QDialog>
@@ -9,6 +10,7 @@
 class TGlassActiveLabel;
 class TGlassPanel;
 class TGlassToolButton;
+class QLabel;
 
 using TOpenAddress = std::function<void(const std::string& address)>;
 
@@ -16,14 +18,16 @@ class TFrmAbout final : public QDialog {
     Q_OBJECT
 
 public:
-    // openAddress opens an address with the desktop (shellOpen unless a test gives another).
-    explicit TFrmAbout(QWidget* parent = nullptr, TOpenAddress openAddress = {});
+    // openAddress opens an address with the desktop (shellOpen unless a test gives another);
+    // settingsFile is the config.ini shown (configFilePath() when empty).
+    explicit TFrmAbout(QWidget* parent = nullptr, TOpenAddress openAddress = {}, std::string settingsFile = {});
 
     TGlassPanel* panel() const { return GlassPanel1; }
     TGlassActiveLabel* linkLabel() const { return GlassActiveLabel1; }
     TGlassToolButton* facebookButton() const { return GlassToolButton1; }
     TGlassToolButton* twitterButton() const { return GlassToolButton2; }
     TGlassToolButton* googlePlusButton() const { return GlassToolButton3; }
+    QLabel* settingsFileLabel() const { return lblSettings; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,4 +45,5 @@ private:
     TGlassToolButton* GlassToolButton1;
     TGlassToolButton* GlassToolButton2;
     TGlassToolButton* GlassToolButton3;
+    QLabel* lblSettings;
 };

@@ -1,6 +1,8 @@
 #include "cli/UntCompanion.h"
 
 #include "cli/UntCompanionConsole.h"
+#include "cli/UntCompanionJournal.h"
+#include "cli/UntCompanionOptions.h"
 #include "events/UntEvents.h"
 #include "pipeline/UntExportReport.h"
 #include "pipeline/UntMakerLinks.h"
@@ -78,38 +80,36 @@ std::string checkConfig(const std::string& name)
 TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     CLI::App app{"Prints live file activity of the watched folders, one line per event.", kProgram};
+    // Texts and choices from the one option table; checks and bindings here.
+    const auto add = [&app](const std::string& name, auto& variable) {
+        const TCompanionOption& row = companionOption(name);
+        CLI::Option* option = app.add_option(row.name, variable, row.help);
+        if (!row.choices.empty())
+            option->check(CLI::IsMember(row.choices));
+        return option;
+    };
     std::vector<std::string> roots;
     std::string config;
     std::string format = "text";
     double duration = 0;
     std::string backend = "auto";
-    app.add_option("--root", roots, "Folder to watch, with everything below it (repeatable); default: every drive");
-    auto* configOption = app.add_option("--config", config, "Settings file; default: config.ini beside the program")
-                             ->check(checkConfig, "FILE");
-    app.add_option("--format", format, "Output: text (the list row) or json (one object per line)")
-        ->check(CLI::IsMember({"text", "json"}));
-    auto* durationOption =
-        app.add_option("--duration", duration, "Stop after this many seconds; default: when interrupted")
-            ->check(checkDuration, "SECONDS");
     std::string report;
-    app.add_option("--report", report, "Write the export report of everything shown to this file when the program ends")
-        ->check([](const std::string& name) -> std::string {
-            // Found out now rather than after a long recording.
-            const std::filesystem::path parent = std::filesystem::absolute(nativePath(name)).parent_path();
-            std::error_code error;
-            if (!std::filesystem::is_directory(parent, error))
-                return "no such folder: " + utf8Path(parent);
-            if (std::filesystem::is_directory(nativePath(name), error))
-                return "is a folder: " + name;
-            return {};
-        });
-    std::vector<std::string> backendNames;
-    std::string backendHelp = "Capture backend:";
-    for (const TBackendName& name : companionBackends()) {
-        backendHelp += std::string(backendNames.empty() ? " " : ", ") + name.name;
-        backendNames.push_back(name.name);
-    }
-    app.add_option("--backend", backend, backendHelp)->check(CLI::IsMember(backendNames));
+    add("--root", roots);
+    auto* configOption = add("--config", config)->check(checkConfig, "FILE");
+    add("--format", format);
+    auto* durationOption = add("--duration", duration)->check(checkDuration, "SECONDS");
+    add("--report", report)->check([](const std::string& name) -> std::string {
+        // Found out now rather than after a long recording.
+        const std::filesystem::path parent = std::filesystem::absolute(nativePath(name)).parent_path();
+        std::error_code error;
+        if (!std::filesystem::is_directory(parent, error))
+            return "no such folder: " + utf8Path(parent);
+        if (std::filesystem::is_directory(nativePath(name), error))
+            return "is a folder: " + name;
+        return {};
+    });
+    add("--backend", backend);
+    app.footer("Settings file in use without --config: " + configFilePath());
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -133,7 +133,9 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     }
     options.configPath = config;
     options.configNamed = configOption->count() > 0;
-    options.format = format == "json" ? TOutputFormat::Json : TOutputFormat::Text;
+    options.format = format == "json"      ? TOutputFormat::Json
+                     : format == "journal" ? TOutputFormat::Journal
+                                           : TOutputFormat::Text;
     if (durationOption->count() > 0)
         options.duration = duration;
     for (const TBackendName& name : companionBackends())
@@ -238,7 +240,11 @@ void TCompanionSink::listStep(const TItemObj& item)
 {
     if (!isReported(item))
         return;
-    out_ << (format_ == TOutputFormat::Json ? formatJsonLine(item) : formatTextRow(item)) << '\n';
+    if (format_ == TOutputFormat::Journal) {
+        if (!sendToJournal(journalFields(item)))
+            ++journalRefused_;
+    } else
+        out_ << (format_ == TOutputFormat::Json ? formatJsonLine(item) : formatTextRow(item)) << '\n';
     if (views_)
         views_->list.addListItem(item);
 }
@@ -296,6 +302,15 @@ int runCompanion(int argc, const char* const* argv)
     }
     std::cerr << kProgram << ": backend " << choice.backend->name() << " (" << choice.reason << ")\n";
 
+    if (options.format == TOutputFormat::Journal) {
+        const std::string error = openJournal(std::string(kProgram) + ": recording with the backend " +
+                                              choice.backend->name() + " (" + choice.reason + ")");
+        if (!error.empty()) {
+            std::cerr << kProgram << ": --format journal: " << error << '\n';
+            return 1;
+        }
+    }
+
     TDirectInvoker invoker;
     TCompanionSettings settings(config);
     TCompanionView view;
@@ -341,10 +356,13 @@ int runCompanion(int argc, const char* const* argv)
         if (!reportWritten)
             std::cerr << kProgram << ": --report: " << options.reportPath << ": could not be written\n";
     }
+    const std::size_t refused = sink.journalRefused();
+    if (refused > 0)
+        std::cerr << kProgram << ": " << refused << " events could not be sent to the journal\n";
     const std::string failure = monitor.getFailure();
     if (!failure.empty()) {
         std::cerr << kProgram << ": " << failure << '\n';
         return 1;
     }
-    return recording && !noRoot && reportWritten ? 0 : 1;
+    return recording && !noRoot && reportWritten && refused == 0 ? 0 : 1;
 }

@@ -7,16 +7,17 @@
 #include "pipeline/UntEventList.h"
 #include "pipeline/UntEventTree.h"
 
+#include <atomic>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
-enum class TOutputFormat { Text, Json };
+enum class TOutputFormat { Text, Json, Journal };
 
 struct TCompanionOptions {
     std::vector<std::string> roots; // canonical folders; empty: every drive root
-    std::string configPath;         // empty: config.ini beside the program
+    std::string configPath;         // empty: configFilePath()
     bool configNamed = false;       // given with --config, so it must exist
     TOutputFormat format = TOutputFormat::Text;
     std::optional<double> duration; // seconds
@@ -71,6 +72,8 @@ public:
     void listStep(const TItemObj& item) override;
     void progress(int) override {}
     void batchEnd(bool) override;
+    // --format journal: the events the journal would not take.
+    std::size_t journalRefused() const { return journalRefused_; }
 
 private:
     bool isReported(const TItemObj& item) const;
@@ -79,6 +82,7 @@ private:
     TOutputFormat format_;
     std::vector<std::string> roots_;
     TCompanionViews* views_;
+    std::atomic<std::size_t> journalRefused_{0}; // counted by the worker, read after it ended
 };
 
 // The desktop program's export report of the views, with the same caption line, written with

@@ -1,6 +1,7 @@
 #include "settings/UntConfigStore.h"
 
 #include "settings/Base64.h"
+#include "settings/UntConfigPath.h"
 #include "settings/UntExtensionParser.h"
 #include "settings/UntIniUtilsObj.h"
 #include "settings/UntSettingsText.h"
@@ -110,6 +111,9 @@ std::vector<std::string> saveSettings(const std::string& path, TSettingsData& da
 {
     std::exception_ptr failure;
     try {
+        // The user's configuration folder may not exist before the first save; a folder that
+        // cannot be made ends in the refused write below.
+        createConfigFolder(path);
         writeSettings(path, data);
     } catch (...) {
         failure = std::current_exception();

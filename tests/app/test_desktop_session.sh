@@ -22,10 +22,6 @@ autoclean_box=(247 56) # "Clean Tree / List when you decide to stop record." on 
 
 . "$(dirname "$0")/window_session.sh"
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
 
 # Fails as soon as the command stops succeeding within the given seconds.
 holds_for() { # seconds, what, command...

@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 #include "app/UntAbout.h"
 #include "events/UntEvents.h"
+#include "settings/UntConfigPath.h"
 #include "tests/TestDeadline.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassBars.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
@@ -460,6 +462,22 @@ TEST(AboutBox, CaptionSizeAndItsFourAddresses)
     EXPECT_NE(opened[1].find("facebook"), std::string::npos);
     EXPECT_NE(opened[2].find("twitter"), std::string::npos);
     EXPECT_NE(opened[3].find("plus.google"), std::string::npos);
+}
+
+TEST(AboutBox, NamesTheSettingsFileInUse)
+{
+    // A long path is shortened in the middle to fit the box, and whole in the tool tip.
+    const QString path = QStringLiteral("/home/u/.config/filesmonitor/config.ini");
+    TFrmAbout given(
+        nullptr, [](const std::string&) {}, path.toStdString());
+    const QLabel* label = given.settingsFileLabel();
+    EXPECT_TRUE(label->text().startsWith(QStringLiteral("Settings: /"))) << label->text().toStdString();
+    EXPECT_TRUE(label->text().endsWith(QStringLiteral("config.ini"))) << label->text().toStdString();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+    EXPECT_LE(label->geometry().right(), given.width());
+    EXPECT_EQ(label->toolTip(), path);
+    TFrmAbout own(nullptr, [](const std::string&) {});
+    EXPECT_EQ(own.settingsFileLabel()->toolTip().toStdString(), configFilePath());
 }
 
 TEST(AboutBox, ItsPanelFillsTheWindowWithTheGradientFromLeftToRight)

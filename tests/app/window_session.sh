@@ -19,25 +19,14 @@ end_session() {
 }
 trap end_session EXIT
 
-fail() {
-  echo "FAILED: $*" >&2
-  if [ -n "${DISPLAY:-}" ]; then
-    echo "windows:" >&2
-    wmctrl -lp >&2 2>&1
-  fi
-  [ -f "$work/program.log" ] && { echo "program output:" >&2; tail -n 20 "$work/program.log" >&2; }
-  exit 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../script_support.sh"
 
-# Polls until the command succeeds; fails naming what it waited for once the limit has passed.
-wait_for() { # what, command...
-  local what=$1
-  shift
-  local deadline=$((SECONDS + wait_limit))
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && fail "no $what after ${wait_limit} s"
-    sleep 0.05
-  done
+fail_report() {
+  if [ -n "${DISPLAY:-}" ]; then
+    echo "windows:"
+    wmctrl -lp 2>&1
+  fi
+  [ -f "$work/program.log" ] && { echo "program output:"; tail -n 20 "$work/program.log"; }
 }
 
 # The X server picks a free display and writes its number once it accepts clients; DISPLAY is

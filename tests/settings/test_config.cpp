@@ -260,6 +260,36 @@ TEST(ConfigStore, ARefusedSaveOfAReadOnlyFileShowsTheStoredState)
     EXPECT_EQ(data.extensions, (TList{".keep", ".st"}));
 }
 
+// Beside the program while its folder is writable; else the user's configuration folder, as the
+// base directory rules name it.
+TEST(ConfigPath, BesideAWritableProgramElseInTheUsersConfigurationFolder)
+{
+    EXPECT_EQ(chooseConfigPath({"/opt/fm/", true, false, "/x/conf", "/home/u"}), "/opt/fm/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "/x/conf", "/home/u"}), "/x/conf/filesmonitor/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/opt/fm/", false, false, "/x/conf//", "/"}), "/x/conf/filesmonitor/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "", "/home/u"}), "/home/u/.config/filesmonitor/config.ini");
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "", "/"}), "/.config/filesmonitor/config.ini");
+    // An installed copy that root, or the user of a prefix in the home folder, may write to.
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", true, true, "", "/root"}), "/root/.config/filesmonitor/config.ini");
+    // A relative XDG_CONFIG_HOME is ignored.
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "conf", "/home/u/"}),
+              "/home/u/.config/filesmonitor/config.ini");
+    // Nowhere else to go: beside the program, where the refused save names the file.
+    EXPECT_EQ(chooseConfigPath({"/usr/bin/", false, true, "", ""}), "/usr/bin/config.ini");
+}
+
+// The configuration folder is made by the first save, not before.
+TEST(ConfigPath, TheFirstSaveCreatesTheFolder)
+{
+    TTestTempFolder folder;
+    const std::string path = folder.path("conf/filesmonitor/config.ini");
+    TSettingsData data;
+    restoreSettings(path, data);
+    EXPECT_FALSE(pathExists(folder.path("conf")));
+    saveSettings(path, data);
+    EXPECT_TRUE(pathExists(path));
+}
+
 TEST(ConfigPath, IsConfigIniNextToTheRunningProgram)
 {
     const std::string folder = executableFolder();
