@@ -102,9 +102,8 @@ TEST_F(ListFind, PathsActionAndProcessMatchAndRowsArrivingDuringTheScanWait)
     for (int i = 0; i < 5000; ++i)
         items.emplace_back("/data/f" + std::to_string(i) + (i % 1000 == 7 ? ".pdf" : ".txt"), "", evCreate);
     list.addListItems(items);
-    list.addListItems(std::vector<TItemObj>{{"/x/a", "/x/report.pdf", evRenameFile},
-                                            {"/x/b", "", evRmDir},
-                                            {"/x/c", "", evCreate, {{}, 12, "pdftotext"}}});
+    list.addListItems(std::vector<TItemObj>{
+        {"/x/a", "/x/report.pdf", evRenameFile}, {"/x/b", "", evRmDir}, {"/x/c", "", evCreate, {{}, 12, "pdftotext"}}});
 
     rows.setFindWords(TFindWords("PDF"));
     EXPECT_EQ(rows.rowCount(), 0);
@@ -115,8 +114,7 @@ TEST_F(ListFind, PathsActionAndProcessMatchAndRowsArrivingDuringTheScanWait)
     while (!rows.stepFind(TListRows::TClock::now() + std::chrono::seconds(1))) {
     }
     EXPECT_EQ(shown(), (std::vector<std::string>{"/data/f7.pdf", "/data/f1007.pdf", "/data/f2007.pdf",
-                                                 "/data/f3007.pdf", "/data/f4007.pdf", "/x/a", "/x/c",
-                                                 "/late/z.pdf"}));
+                                                 "/data/f3007.pdf", "/data/f4007.pdf", "/x/a", "/x/c", "/late/z.pdf"}));
     EXPECT_EQ(log.shown, rows.rowCount()) << "every shown row was announced, in order";
 
     // After the scan, arrivals are judged as they come.
