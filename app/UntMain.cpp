@@ -2,6 +2,7 @@
 
 #include "app/UntAbout.h"
 #include "app/UntAppServices.h"
+#include "app/UntFindBar.h"
 #include "app/UntMainImages.h"
 #include "pipeline/UntMakerLinks.h"
 #include "util/UntFunctions.h"
@@ -10,6 +11,7 @@
 #include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
+#include "widgets/UntTreeRowsView.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -18,9 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTableView>
 #include <QTimer>
-#include <QTreeView>
 
 namespace {
 
@@ -71,8 +71,8 @@ TGlassToolButton* makeButton(QWidget* parent, const QRect& design, const QString
 
 TFrmMain::TFrmMain(TMainServices services, QWidget* parent)
     : QWidget(parent), services_(withDefaults(std::move(services))),
-      tree_(services_.icons, kNativePathStyle, services_.timeText), list_(services_.icons, kNativePathStyle),
-      treeModel_(std::make_unique<TTreeItemModel>(tree_)), listModel_(std::make_unique<TListItemModel>(list_)),
+      views_(std::make_unique<TEventViews>(services_.icons, kNativePathStyle, services_.icons, kNativePathStyle,
+                                           services_.timeText)),
       invoker_(std::make_unique<TQtInvoker>(this))
 {
     setWindowTitle(QString::fromStdString(mainWindowCaption(services_.computerName)));
@@ -82,6 +82,7 @@ TFrmMain::TFrmMain(TMainServices services, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     createControls();
+    createViewTools();
 
     statusTimer_ = new QTimer(this);
     statusTimer_->setInterval(1000);
@@ -104,15 +105,11 @@ void TFrmMain::createControls()
     c_.ToolBar = new TGlassToolBar(this);
     c_.ToolBar->setGeometry(0, 0, width(), 31);
 
-    c_.Tree = new QTreeView(this);
+    c_.Tree = new TTreeRowsView(this);
     c_.Tree->setGeometry(8, 80, 297, 249);
-    c_.Tree->setHeaderHidden(true);
     c_.Tree->setIndentation(19);
-    c_.Tree->setUniformRowHeights(true);
-    c_.Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     c_.Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    c_.Tree->setSelectionBehavior(QAbstractItemView::SelectRows);
-    c_.Tree->setModel(treeModel_.get());
+    c_.Tree->setModel(&views_->treeModel());
 
     c_.tbhelp = makeButton(c_.ToolBar, {584, 3, 43, 24}, {});
     c_.tbhelp->setIcon(helpMenuIcon());
@@ -152,9 +149,9 @@ void TFrmMain::createControls()
     c_.P->setPosition(0);
     c_.P->hide();
 
-    c_.List = new QTableView(this);
+    c_.List = new TListRowsView(this);
     c_.List->setGeometry(311, 80, 316, 249);
-    c_.List->setModel(listModel_.get());
+    c_.List->setModel(&views_->listModel());
     c_.List->setShowGrid(true);
     c_.List->setWordWrap(false);
     c_.List->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -166,6 +163,11 @@ void TFrmMain::createControls()
     c_.List->horizontalHeader()->setSectionsClickable(false);
     for (std::size_t i = 0; i < kListColumns.size(); ++i)
         c_.List->setColumnWidth(static_cast<int>(i), kListColumns[i].width);
+    for (std::size_t i = 0; i < kListViewColumns.size(); ++i) {
+        const int column = static_cast<int>(kListColumns.size() + i);
+        c_.List->setColumnWidth(column, kListViewColumns[i].width);
+        c_.List->setColumnHidden(column, true);
+    }
     c_.List->hide();
 
     c_.Tray = new QSystemTrayIcon(programIcon(), this);
@@ -185,7 +187,7 @@ void TFrmMain::createControls()
     connect(c_.tbhelp, &QToolButton::clicked, this, &TFrmMain::tbhelpClick);
     connect(c_.tbsave, &QToolButton::clicked, this, [this] {
         flushRows(); // rows still waiting to be shown belong in the report
-        exporter_->start(tree_, list_, windowTitle().toStdString());
+        exporter_->start(views_->tree(), views_->list(), windowTitle().toStdString());
     });
     connect(c_.Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
@@ -232,6 +234,12 @@ void TFrmMain::processResize()
     c_.P->setGeometry(4, ch - c_.P->height() - 4, cw - 8, c_.P->height());
     tree.setHeight(!c_.P->isHidden() ? ch - toolBarH - c_.pTop->height() - c_.P->height() - 16
                                      : ch - toolBarH - c_.pTop->height() - 12);
+    if (!c_.FindBar->isHidden()) {
+        // The find bar takes the top of the views' rectangle while it is open.
+        const int barHeight = c_.FindBar->sizeHint().height();
+        c_.FindBar->setGeometry(tree.x(), tree.y(), tree.width(), barHeight);
+        tree.setTop(tree.top() + barHeight + 4);
+    }
     c_.Tree->setGeometry(tree);
     c_.lMater->move(c_.pTop->width() - c_.lMater->width() - 8, c_.lMater->y());
 
@@ -314,6 +322,8 @@ void TFrmMain::startCapture()
     setStatus(QStringLiteral("Live Capture."));
     c_.lMater->setToolTip({});
     monitor_.reset(); // the previous recording has ended: this only joins its finished thread
+    // Auto-expand opens the nodes a recording adds, never the ones the user closed.
+    views_->treeRows().setOpenNewNodes(settings_->autoExpand());
     monitor_ = std::make_unique<TShellMonitor>(*invoker_, *settings_, *this, *this, services_.backend(),
                                                services_.driveRoots, services_.batchInterval);
     monitor_->start();
@@ -333,6 +343,8 @@ void TFrmMain::tbRecordClick()
         settings_->setRecordMode(false);
     statusTimer_->stop();
     setStatus(QStringLiteral("idle."));
+    // Painted now: the rows of the last batch may keep the window busy for a moment.
+    c_.pTop->repaint();
 }
 
 void TFrmMain::tbPauseClick()
@@ -348,9 +360,9 @@ void TFrmMain::tbCleanClick()
 
 void TFrmMain::clearViews()
 {
-    pendingRows_.clear();
-    tree_.clear();
-    list_.clear();
+    views_->clear();
+    showFindCounts();
+    checkMemory();
 }
 
 void TFrmMain::tbTreeClick()
@@ -359,6 +371,8 @@ void TFrmMain::tbTreeClick()
     c_.tbList->setEnabled(true);
     c_.Tree->show();
     c_.List->hide();
+    if (isFollowingNewest())
+        followNewest(); // what arrived while it was hidden
 }
 
 void TFrmMain::tbListClick()
@@ -367,6 +381,8 @@ void TFrmMain::tbListClick()
     c_.tbTree->setEnabled(true);
     c_.List->show();
     c_.Tree->hide();
+    if (isFollowingNewest())
+        followNewest();
 }
 
 void TFrmMain::tbsettingsClick()
