@@ -134,7 +134,7 @@ using TTreeItemModel = TTreeModelOf<TEventTree>;
 
 // The list view's model: the four columns of the report, then "Time" and "Process"; a row icon
 // before "From" and the folder's icon before "Work Path".
-class TListItemModel final : public TEventItemModel, public TListRowsObserver {
+class TListItemModel final : public TEventItemModel, public TListObserver {
 public:
     explicit TListItemModel(TListRows& rows, QObject* parent = nullptr);
     ~TListItemModel() override;
@@ -145,7 +145,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override { return rowFlags(index); }
 
-    // TListRowsObserver
+    // TListObserver
     void beginInsertRows(int first, int count) override { forwardBeginInsert(first, count); }
     void endInsertRows() override { forwardEndInsert(); }
     void beginReset() override { forwardBeginReset(); }

@@ -134,6 +134,21 @@ double deliver(TBenchWindow<Tree>& window, TStallMeter& stalls, bool autoExpand,
     return seconds;
 }
 
+// The same for events made beforehand, in their order.
+template <class Tree>
+double deliverAll(TBenchWindow<Tree>& window, TStallMeter& stalls, const std::vector<TItemObj>& events)
+{
+    std::size_t next = 0;
+    return deliver(
+        window, stalls, true,
+        [&](int n) {
+            const auto from = events.begin() + static_cast<long>(next);
+            next += static_cast<std::size_t>(n);
+            return std::vector<TItemObj>(from, from + n);
+        },
+        static_cast<int>(events.size()));
+}
+
 template <class Tree> void runWindow(benchmark::State& state)
 {
     const bool autoExpand = state.range(0) != 0;
@@ -156,6 +171,8 @@ template <class Tree> void runWindow(benchmark::State& state)
             // What one event costs: the process's growth, and the views' own count.
             state.counters["B_per_event"] =
                 static_cast<double>(procStatusKb("VmHWM") - startKb) * 1024.0 / static_cast<double>(kEvents);
+            state.counters["kept_B_per_event"] =
+                static_cast<double>(procStatusKb("VmRSS") - startKb) * 1024.0 / static_cast<double>(kEvents);
             state.counters["views_B_per_event"] =
                 static_cast<double>(window.views().memoryBytes()) / static_cast<double>(kEvents);
         }
@@ -227,6 +244,18 @@ void BM_FindMillionRows(benchmark::State& state)
         stalls.stop();
         const int found = views.listRows().rowCount();
 
+        // Each view's scan alone, without events arriving: the processor time it takes.
+        views.setFindWords({});
+        views.setFindWords(words);
+        double cpu = threadCpuMs();
+        while (!views.treeRows().stepFind(TEventViews::TClock::now() + std::chrono::milliseconds(8))) {
+        }
+        const double treeScanCpu = threadCpuMs() - cpu;
+        cpu = threadCpuMs();
+        while (!views.listRows().stepFind(TEventViews::TClock::now() + std::chrono::milliseconds(8))) {
+        }
+        const double listScanCpu = threadCpuMs() - cpu;
+
         // The peer: one blocking filter over the same list.
         views.setFindWords({});
         QSortFilterProxyModel proxy;
@@ -243,6 +272,8 @@ void BM_FindMillionRows(benchmark::State& state)
         state.counters["first_answer_ms"] = firstAnswer;
         state.counters["full_answer_ms"] = fullAnswer;
         state.counters["full_answer_cpu_ms"] = fullAnswerCpu;
+        state.counters["tree_scan_cpu_ms"] = treeScanCpu;
+        state.counters["list_scan_cpu_ms"] = listScanCpu;
         state.counters["longest_slice_ms"] = static_cast<double>(longestSlice);
         state.counters["stall_ms"] = static_cast<double>(stalls.longestMs());
         state.counters["rows_found"] = found;
@@ -269,16 +300,7 @@ template <class Tree> void runDeletions(benchmark::State& state)
         for (int f = 0; f < kFolders; ++f)
             for (int i = 0; i < kFiles; ++i)
                 fill.emplace_back(folderPath(f) + "/file" + std::to_string(i) + ".txt", "", evCreate);
-        std::size_t next = 0;
-        deliver(
-            window, stalls, true,
-            [&](int n) {
-                std::vector<TItemObj> part(fill.begin() + static_cast<long>(next),
-                                           fill.begin() + static_cast<long>(next + static_cast<std::size_t>(n)));
-                next += static_cast<std::size_t>(n);
-                return part;
-            },
-            static_cast<int>(fill.size()));
+        deliverAll(window, stalls, fill);
 
         auto& views = window.views();
         auto& model = views.treeModel();
@@ -305,18 +327,8 @@ template <class Tree> void runDeletions(benchmark::State& state)
                 deletions.emplace_back(folderPath(f) + "/file" + std::to_string(i) + ".txt", "", evDelete);
             deletions.emplace_back(folderPath(f), "", evRmDir);
         }
-        next = 0;
-        fill = std::move(deletions);
         const double cpuStart = threadCpuMs();
-        const double seconds = deliver(
-            window, stalls, true,
-            [&](int n) {
-                std::vector<TItemObj> part(fill.begin() + static_cast<long>(next),
-                                           fill.begin() + static_cast<long>(next + static_cast<std::size_t>(n)));
-                next += static_cast<std::size_t>(n);
-                return part;
-            },
-            static_cast<int>(fill.size()));
+        const double seconds = deliverAll(window, stalls, deletions);
         QCoreApplication::processEvents();
 
         bool keptSelection = view.selectionModel()->selectedIndexes().size() == static_cast<int>(selected.size());

@@ -1,6 +1,7 @@
 #include "pipeline/UntEventList.h"
 
 #include "events/UntEvents.h"
+#include "util/UntFunctions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -198,12 +199,7 @@ std::string TEventList::getTimeText(std::size_t row) const
         return {};
     const auto ms = floor<milliseconds>(since).count();
     const std::time_t seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
+    const std::tm local = toLocalTime(seconds);
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
                   static_cast<int>(ms - static_cast<long long>(seconds) * 1000));

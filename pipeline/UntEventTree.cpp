@@ -1,6 +1,7 @@
 #include "pipeline/UntEventTree.h"
 
 #include "events/UntEvents.h"
+#include "util/UntFunctions.h"
 
 #include <algorithm>
 #include <ctime>
@@ -29,13 +30,7 @@ void appendPiece(std::string& out, std::string_view text, char sep)
 
 std::string localTimeText()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = toLocalTime(std::time(nullptr));
     char buffer[64];
     const std::size_t size = std::strftime(buffer, sizeof buffer, "%X", &local);
     return std::string(buffer, size);

@@ -9,17 +9,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string_view>
 #include <vector>
-
-// Every begin call comes before the rows change, its end call after.
-class TListRowsObserver {
-public:
-    virtual ~TListRowsObserver() = default;
-    virtual void beginInsertRows(int first, int count) = 0;
-    virtual void endInsertRows() = 0;
-    virtual void beginReset() = 0;
-    virtual void endReset() = 0;
-};
 
 class TListRows final : public TListObserver {
 public:
@@ -31,8 +22,9 @@ public:
     TListRows(const TListRows&) = delete;
     TListRows& operator=(const TListRows&) = delete;
 
-    // Not owned; null to stop notifications.
-    void setObserver(TListRowsObserver* observer) { observer_ = observer; }
+    // Not owned; null to stop notifications. The rows change as a list does: insertions at the
+    // end and resets.
+    void setObserver(TListObserver* observer) { observer_ = observer; }
     const TEventList& list() const { return list_; }
 
     int rowCount() const { return static_cast<int>(isFinding() ? matches_.size() : list_.rowCount()); }
@@ -65,11 +57,12 @@ private:
     void append(const std::vector<std::uint32_t>& found);
 
     TEventList& list_;
-    TListRowsObserver* observer_ = nullptr;
+    TListObserver* observer_ = nullptr;
     TFindWords words_;
     std::vector<std::uint32_t> matches_; // the list's rows that match, in order
     std::size_t scanned_ = 0;            // rows before this one are judged
     int insertFirst_ = 0;
     int insertCount_ = 0;
     std::vector<std::uint32_t> found_;
+    std::vector<std::string_view> actions_; // the event names, by number
 };

@@ -137,8 +137,10 @@ private:
     // s's own inclusion is left to the caller.
     void rejudgeBelow(TNodeId s);
     void judge(TNodeId s);
-    // The text a word newly found in s's path must occur in: the end of the parent's path.
+    // The words found in s's path: the parent's, and those in the end of the parent's path, the
+    // separator and s's text.
     std::uint32_t hitsOf(TNodeId s);
+    void makeTail(TNodeId p);
     void clearBelow(TNodeId s);
 
     static inline const TState kNoState{};
@@ -160,6 +162,9 @@ private:
     std::vector<TNodeId> excludeChain_;
     std::string window_;
     std::vector<const std::string*> pieces_;
+    static constexpr TNodeId kNoTail = 0xFFFFFFFEu;
+    TNodeId tailOf_ = kNoTail; // the node whose path's end tail_ holds
+    std::string tail_;
 };
 
 using TTreeRows = TTreeRowsOf<TEventTree>;

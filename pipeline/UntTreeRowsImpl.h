@@ -197,6 +197,7 @@ template <class Tree> void TTreeRowsOf<Tree>::endInsertNodes()
 
 template <class Tree> void TTreeRowsOf<Tree>::beginRemoveNodes(TNodeId parent, int, int)
 {
+    tailOf_ = kNoTail; // the ids of removed nodes come back for new ones
     removeChildren(slot(parent));
 }
 
@@ -239,6 +240,7 @@ template <class Tree> void TTreeRowsOf<Tree>::clearBelow(TNodeId p)
 
 template <class Tree> void TTreeRowsOf<Tree>::nodeChanged(TNodeId id)
 {
+    tailOf_ = kNoTail; // the text may be part of the end of a path
     const TNodeId s = slot(id);
     if (isFinding() && judged(s)) {
         const std::uint32_t hits = hitsOf(s);
@@ -331,6 +333,7 @@ template <class Tree> void TTreeRowsOf<Tree>::setFindWords(TFindWords words)
 
 template <class Tree> void TTreeRowsOf<Tree>::rebuild()
 {
+    tailOf_ = kNoTail;
     frontier_.clear();
     st(0) = TState{};
     // Post-order over the live nodes: each node's count from its children's.
@@ -379,10 +382,21 @@ template <class Tree> std::uint32_t TTreeRowsOf<Tree>::hitsOf(TNodeId s)
     if (above == words_.all())
         return above;
     // A word not in the parent's path ends in the separator before this node's text or in the
-    // text, so it starts at most longest - 1 characters before that separator.
+    // text, so it starts at most longest - 1 characters before that separator. Siblings come one
+    // after another: the end of their parent's path is made once for all of them.
+    if (p != tailOf_)
+        makeTail(p);
+    window_ = tail_;
+    window_ += tree_.getText(outside(s));
+    return words_.hitsIn(window_, above);
+}
+
+template <class Tree> void TTreeRowsOf<Tree>::makeTail(TNodeId p)
+{
     const char sep = pathSeparator(tree_.getPathStyle());
     const std::size_t keep = words_.longest();
-    window_.clear();
+    tailOf_ = p;
+    tail_.clear();
     if (p != 0) {
         pieces_.clear();
         std::size_t have = 0;
@@ -392,15 +406,13 @@ template <class Tree> std::uint32_t TTreeRowsOf<Tree>::hitsOf(TNodeId s)
             have += text.size() + (!text.empty() && text.back() == sep ? 0 : 1);
         }
         for (auto it = pieces_.rbegin(); it != pieces_.rend(); ++it) {
-            window_ += **it;
-            if (window_.empty() || window_.back() != sep)
-                window_ += sep;
+            tail_ += **it;
+            if (tail_.empty() || tail_.back() != sep)
+                tail_ += sep;
         }
-        if (window_.size() > keep)
-            window_.erase(0, window_.size() - keep);
+        if (tail_.size() > keep)
+            tail_.erase(0, tail_.size() - keep);
     }
-    window_ += tree_.getText(outside(s));
-    return words_.hitsIn(window_, above);
 }
 
 template <class Tree> void TTreeRowsOf<Tree>::judge(TNodeId s)

@@ -61,7 +61,7 @@ TEST(PrefixSums, AgreeWithPlainSumsThroughAppendsChangesAndSearches)
 }
 
 // Records the insertions the list's rows announce.
-class TListLog final : public TListRowsObserver {
+class TListLog final : public TListObserver {
 public:
     void beginInsertRows(int first, int count) override
     {
