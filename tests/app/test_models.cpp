@@ -4,6 +4,7 @@
 #include "widgets/UntTreeRowsView.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QScrollBar>
 #include <QSignalSpy>
 
@@ -224,6 +225,29 @@ TEST(TreeRowsView, OpensByMouseAndKeysAndKeepsItsTopRow)
     EXPECT_EQ(userScrolled.count(), 0) << "the view's own moves are not the user's";
     view.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(userScrolled.count(), 1);
+}
+
+// A selected row is highlighted across the whole width, expander and indentation included.
+TEST(TreeRowsView, ASelectedRowIsHighlightedAcrossTheView)
+{
+    TreeFixture f;
+    f.tree.addDirectoryFile("/a/b/c.txt", "", evCreate);
+    TTreeRowsView view;
+    view.setModel(&f.model);
+    view.resize(300, 120);
+    view.show();
+    view.selectionModel()->select(f.at({"/", "a", "b"}), QItemSelectionModel::Select);
+    const QImage picture = view.viewport()->grab().toImage();
+    const QColor highlight = view.palette().color(QPalette::Inactive, QPalette::Highlight);
+    const QColor active = view.palette().color(QPalette::Active, QPalette::Highlight);
+    const auto highlighted = [&](int x, int row) {
+        const QColor pixel = picture.pixelColor(x, row * view.rowHeight() + view.rowHeight() / 2);
+        return pixel == highlight || pixel == active;
+    };
+    EXPECT_TRUE(highlighted(1, 2)) << "before the indentation";
+    EXPECT_TRUE(highlighted(picture.width() - 2, 2)) << "after the text";
+    EXPECT_FALSE(highlighted(1, 1));
+    EXPECT_FALSE(highlighted(picture.width() - 2, 3));
 }
 
 } // namespace
