@@ -22,6 +22,7 @@
 
 class QMenu;
 class QMessageBox;
+class QShortcut;
 class QTimer;
 class TFindBar;
 class TFrmAbout;
@@ -194,6 +195,7 @@ private:
 
     std::unique_ptr<TEventViews> views_;
     QTimer* findTimer_ = nullptr;
+    QShortcut* findEscape_ = nullptr;
     TViewSettings viewSettings_;
     QMessageBox* memoryBox_ = nullptr;
     bool memoryWarned_ = false;

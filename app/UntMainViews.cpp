@@ -45,11 +45,10 @@ void TFrmMain::createViewTools()
     c_.FollowNewest1 = c_.PopViews->addAction(QStringLiteral("Follow newest"));
     c_.FollowNewest1->setCheckable(true);
     connect(c_.Find1, &QAction::triggered, this, &TFrmMain::openFind);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] {
-        if (!c_.FindBar->isHidden())
-            closeFind();
-    });
+    // Escape closes the bar wherever the focus is, and means nothing while it is closed.
+    findEscape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    findEscape_->setEnabled(false);
+    connect(findEscape_, &QShortcut::activated, this, &TFrmMain::closeFind);
     connect(c_.FollowNewest1, &QAction::toggled, this, &TFrmMain::setFollowNewest);
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(c_.Tree), static_cast<QAbstractItemView*>(c_.List)}) {
@@ -104,6 +103,7 @@ void TFrmMain::openFind()
 {
     const bool wasHidden = c_.FindBar->isHidden();
     c_.FindBar->open();
+    findEscape_->setEnabled(true);
     if (wasHidden) {
         processResize();
         showFindCounts();
@@ -118,6 +118,7 @@ void TFrmMain::closeFind()
     const std::size_t listRow =
         listCurrent.isValid() ? views_->listRows().listRow(listCurrent.row()) : views_->list().rowCount();
     c_.FindBar->hide();
+    findEscape_->setEnabled(false);
     c_.FindBar->setText({}); // clears the words
     processResize();
     if (node != kNoNode && views_->tree().isValid(node)) {

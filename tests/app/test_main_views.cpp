@@ -155,6 +155,14 @@ TEST(MainViews, FindFiltersBothViewsWhileEventsArriveAndEscapeBringsEverythingBa
     EXPECT_EQ(w.frm->listModel().rowCount(), 6);
     EXPECT_EQ(w.c().List->currentIndex().data().toString().toStdString(), "report-2.txt");
     EXPECT_TRUE(w.c().List->viewport()->rect().intersects(w.c().List->visualRect(w.c().List->currentIndex())));
+
+    // Escape closes the bar from the views too.
+    w.c().Find1->trigger();
+    QTest::keyClicks(w.c().FindBar->edit(), "x.log");
+    w.c().List->setFocus();
+    QTest::keyClick(w.c().List, Qt::Key_Escape);
+    EXPECT_TRUE(w.c().FindBar->isHidden());
+    EXPECT_EQ(w.frm->listModel().rowCount(), 6);
 }
 
 TEST(MainViews, TimeAndProcessColumnsAreHiddenAtFirstShownFromTheHeaderSavedAndRestored)
