@@ -123,7 +123,7 @@ TEST(ItemsStack, EachSurvivorIsPreparedOnTheWorkerBeforeItsStep)
     for (int i = 0; i < count; ++i)
         stack.addItem("C:\\f" + std::to_string(i) + (i == 3 ? ".doc" : ".txt"), "", evCreate);
     stack.start();
-    tick->step();
+    ASSERT_TRUE(tick->step());
     ASSERT_EQ(sink.prepared.size(), static_cast<std::size_t>(count - 1)) << "the filtered event is not prepared";
     EXPECT_EQ(sink.prepared[3], "C:\\f4.txt");
     EXPECT_NE(sink.preparedOn, std::this_thread::get_id());
