@@ -13,6 +13,7 @@
 #include "widgets/UntGlassToolButton.h"
 #include "widgets/UntTreeRowsView.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -21,6 +22,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -82,6 +85,7 @@ TFrmMain::TFrmMain(TMainServices services, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     createControls();
+    createKeys();
     createViewTools();
 
     statusTimer_ = new QTimer(this);
@@ -130,10 +134,8 @@ void TFrmMain::createControls()
     c_.lMater->move(576, 11);
     c_.tbClean = makeButton(c_.pTop, {178, 5, 31, 27}, {});
     c_.tbClean->setIcon(img16(picClean));
-    c_.tbClean->setToolTip(QStringLiteral("Clean"));
     c_.tbsave = makeButton(c_.pTop, {215, 5, 31, 27}, {});
     c_.tbsave->setIcon(img16(picSave));
-    c_.tbsave->setToolTip(QStringLiteral("Save"));
 
     c_.tbRecord = makeButton(c_.ToolBar, {4, 3, 89, 24}, {});
     setPicture(c_.tbRecord, kRecordIdle, QStringLiteral("Record"));
@@ -199,10 +201,48 @@ void TFrmMain::createControls()
     connect(c_.ExitProgram1, &QAction::triggered, this, &TFrmMain::ExitProgram1Click);
 }
 
+// The buttons never take the focus, so that the views keep it; each has a key of its own instead,
+// pressed anywhere in the window. A hidden or disabled button's key does nothing.
+void TFrmMain::createKeys()
+{
+    keys_ = {{c_.tbRecord, QKeySequence(Qt::CTRL | Qt::Key_R)},       {c_.tbPause, QKeySequence(Qt::CTRL | Qt::Key_P)},
+             {c_.tbClean, QKeySequence(Qt::CTRL | Qt::Key_L)},        {c_.tbsave, QKeySequence(QKeySequence::Save)},
+             {c_.tbTree, QKeySequence(Qt::CTRL | Qt::Key_1)},         {c_.tbList, QKeySequence(Qt::CTRL | Qt::Key_2)},
+             {c_.tbsettings, QKeySequence(Qt::CTRL | Qt::Key_Comma)}, {c_.tbhelp, QKeySequence(Qt::Key_F1)}};
+    for (const auto& [button, key] : keys_) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, button, [button = button] {
+            if (button->isVisible() && button->isEnabled())
+                button->click();
+        });
+    }
+    setButtonTip(c_.tbRecord, c_.tbRecord->text());
+    setButtonTip(c_.tbPause, c_.tbPause->text());
+    setButtonTip(c_.tbClean, QStringLiteral("Clean"));
+    setButtonTip(c_.tbsave, QStringLiteral("Save"));
+    setButtonTip(c_.tbTree, c_.tbTree->text());
+    setButtonTip(c_.tbList, c_.tbList->text());
+    setButtonTip(c_.tbsettings, QStringLiteral("Settings"));
+    setButtonTip(c_.tbhelp, QStringLiteral("Help"));
+}
+
+void TFrmMain::setButtonTip(TGlassToolButton* button, const QString& caption)
+{
+    const auto bound = std::find_if(keys_.begin(), keys_.end(), [button](const auto& k) { return k.first == button; });
+    if (bound == keys_.end())
+        button->setToolTip(caption);
+    else
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(caption, bound->second.toString(QKeySequence::NativeText)));
+}
+
 void TFrmMain::setPicture(TGlassToolButton* button, int picture, const QString& caption)
 {
     button->setIcon(img16(picture));
     button->setText(caption);
+    setButtonTip(button, caption);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     if (button == c_.tbRecord)
         recordPicture_ = picture;
@@ -393,7 +433,9 @@ void TFrmMain::tbsettingsClick()
 
 void TFrmMain::tbhelpClick()
 {
-    c_.PopAbout->popup(QCursor::pos());
+    // Under the mouse when clicked; under the button when opened from the keyboard.
+    c_.PopAbout->popup(c_.tbhelp->underMouse() ? QCursor::pos()
+                                               : c_.tbhelp->mapToGlobal(QPoint(0, c_.tbhelp->height())));
 }
 
 void TFrmMain::Likeus1Click()

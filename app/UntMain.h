@@ -12,6 +12,7 @@
 #include "pipeline/UntDeliverySink.h"
 
 #include <QElapsedTimer>
+#include <QKeySequence>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -19,6 +20,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QMenu;
 class QMessageBox;
@@ -155,6 +158,8 @@ private:
     static constexpr int kPausePaused = picResume;
 
     void createControls();
+    void createKeys();
+    void setButtonTip(TGlassToolButton* button, const QString& caption);
     void setStatus(const QString& text);
     void setPicture(TGlassToolButton* button, int picture, const QString& caption);
     void showTray();
@@ -193,6 +198,8 @@ private:
     TSettingsWindow* settings_ = nullptr;
     TFrmAbout* about_ = nullptr;
 
+    // The key of each button, shown in its tool tip.
+    std::vector<std::pair<TGlassToolButton*, QKeySequence>> keys_;
     std::unique_ptr<TEventViews> views_;
     QTimer* findTimer_ = nullptr;
     QShortcut* findEscape_ = nullptr;

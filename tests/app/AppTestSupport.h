@@ -246,6 +246,26 @@ struct Window {
     }
 };
 
+// Answers the save dialog with *target and keeps what the export said on success.
+class TSaveTo final : public TExportUi {
+public:
+    explicit TSaveTo(const QString* target, QString* success = nullptr) : target_(target), success_(success) {}
+    std::optional<QString> askFileName(QWidget*) override { return *target_; }
+    void showSuccess(QWidget*, const QString& text) override
+    {
+        if (success_)
+            *success_ = text;
+    }
+    void showFailure(QWidget*, const QString&) override {}
+    void beginProgress(QWidget*, std::size_t, std::function<void()>) override {}
+    void showProgress(std::size_t, std::size_t) override {}
+    void endProgress() override {}
+
+private:
+    const QString* target_;
+    QString* success_;
+};
+
 inline std::vector<TItemObj> creates(const std::string& folder, int count)
 {
     std::vector<TItemObj> items;

@@ -34,21 +34,6 @@ std::string listRows(TFrmMain& frm)
     return printListModel(frm.listModel());
 }
 
-// Answers the save dialog with a file name and keeps what the export reported.
-class TSaveTo final : public TExportUi {
-public:
-    explicit TSaveTo(QString* target) : target_(target) {}
-    std::optional<QString> askFileName(QWidget*) override { return *target_; }
-    void showSuccess(QWidget*, const QString&) override {}
-    void showFailure(QWidget*, const QString&) override {}
-    void beginProgress(QWidget*, std::size_t, std::function<void()>) override {}
-    void showProgress(std::size_t, std::size_t) override {}
-    void endProgress() override {}
-
-private:
-    QString* target_;
-};
-
 std::string exportTo(Window& w, const QString& path, QString& target)
 {
     target = path;
