@@ -53,8 +53,10 @@ void TFrmMain::createViewTools()
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(c_.Tree), static_cast<QAbstractItemView*>(c_.List)}) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(view, &QWidget::customContextMenuRequested, this,
-                [this, view](const QPoint& at) { c_.PopViews->popup(view->viewport()->mapToGlobal(at)); });
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+            c_.PopColumns->menuAction()->setVisible(view == c_.List);
+            c_.PopViews->popup(view->viewport()->mapToGlobal(at));
+        });
     }
     connect(c_.Tree, &TTreeRowsView::userScrolled, this, [this] { c_.FollowNewest1->setChecked(false); });
     connect(c_.List, &TListRowsView::userScrolled, this, [this] { c_.FollowNewest1->setChecked(false); });
@@ -66,6 +68,9 @@ void TFrmMain::createViewTools()
         action->setCheckable(true);
     connect(c_.TimeColumn1, &QAction::triggered, this, [this](bool on) { setColumnShown(kTimeColumn, on); });
     connect(c_.ProcessColumn1, &QAction::triggered, this, [this](bool on) { setColumnShown(kProcessColumn, on); });
+    // Also in the list's context menu, where the keyboard reaches it: the header never has the focus.
+    c_.PopColumns->setTitle(QStringLiteral("Columns"));
+    c_.PopViews->addMenu(c_.PopColumns);
     QHeaderView* header = c_.List->horizontalHeader();
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QWidget::customContextMenuRequested, this,

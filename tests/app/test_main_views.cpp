@@ -8,6 +8,7 @@
 #include "widgets/UntTreeRowsView.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -162,6 +163,20 @@ TEST(MainViews, TimeAndProcessColumnsAreHiddenAtFirstShownFromTheHeaderSavedAndR
     for (QAction* action : w.c().PopColumns->actions())
         menu << action->text() + (action->isChecked() ? QStringLiteral("+") : QStringLiteral("-"));
     EXPECT_EQ(menu.join(QLatin1Char(',')).toStdString(), "Time-,Process-");
+    // The keyboard's menu key on the list opens its context menu, which holds the same columns.
+    w.frm->show();
+    w.c().tbList->click();
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {4, 4}, w.c().List->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(w.c().List, &menuKey);
+    ASSERT_TRUE(waitFor([&] { return w.c().PopViews->isVisible(); }));
+    EXPECT_TRUE(w.c().PopViews->actions().contains(w.c().PopColumns->menuAction()));
+    EXPECT_TRUE(w.c().PopColumns->menuAction()->isVisible());
+    w.c().PopViews->hide();
+    w.c().tbTree->click();
+    QApplication::sendEvent(w.c().Tree, &menuKey);
+    ASSERT_TRUE(waitFor([&] { return w.c().PopViews->isVisible(); }));
+    EXPECT_FALSE(w.c().PopColumns->menuAction()->isVisible()) << "the tree has no such columns";
+    w.c().PopViews->hide();
 
     w.record();
     const auto when = std::chrono::system_clock::now();
