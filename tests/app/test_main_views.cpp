@@ -25,8 +25,9 @@ namespace {
 TNodeId nodeOf(const TFrmMain& frm, std::initializer_list<std::string_view> segments)
 {
     TNodeId node = kNoNode;
+    const std::string top = testTree("/\n");
     for (std::string_view s : segments)
-        node = frm.eventTree().findChildNode(s, node);
+        node = frm.eventTree().findChildNode(s == "/" ? std::string_view(top).substr(0, top.size() - 1) : s, node);
     return node;
 }
 
@@ -115,22 +116,25 @@ TEST(MainViews, FindFiltersBothViewsWhileEventsArriveAndEscapeBringsEverythingBa
 
     QTest::keyClicks(w.c().FindBar->edit(), "REPORT");
     ASSERT_TRUE(waitFor([&] { return w.frm->eventViews().isFindDone(); }));
-    EXPECT_EQ(listRows(*w.frm), "report.odt | - | Create | /home/ann/ [green]\n"
-                                "report-2.txt | - | Create | /srv/ [green]\n");
-    EXPECT_EQ(printTreeModel(w.frm->treeModel()), "/\n  home\n    ann\n      report.odt\n  srv\n    report-2.txt\n");
+    EXPECT_EQ(listRows(*w.frm), "report.odt | - | Create | " + testPath("/home/ann/") +
+                                    " [green]\n"
+                                    "report-2.txt | - | Create | " +
+                                    testPath("/srv/") + " [green]\n");
+    EXPECT_EQ(printTreeModel(w.frm->treeModel()),
+              testTree("/\n  home\n    ann\n      report.odt\n  srv\n    report-2.txt\n"));
     EXPECT_EQ(w.c().FindBar->countText().toStdString(), "2 of 4 events");
 
     // New events keep arriving into the find.
     w.deliver({{"/srv/report-3.txt", "", evCreate}, {"/srv/y.log", "", evCreate}});
     EXPECT_EQ(w.frm->listModel().rowCount(), 3);
     EXPECT_EQ(printTreeModel(w.frm->treeModel()),
-              "/\n  home\n    ann\n      report.odt\n  srv\n    report-2.txt\n    report-3.txt\n");
+              testTree("/\n  home\n    ann\n      report.odt\n  srv\n    report-2.txt\n    report-3.txt\n"));
     EXPECT_EQ(w.c().FindBar->countText().toStdString(), "3 of 6 events");
 
     // The export writes every event, found or not.
     const std::string report = exportTo(w, dir.filePath(QStringLiteral("r.txt")), target);
     EXPECT_NE(report.find("Exported list contents ( 6 events)"), std::string::npos);
-    EXPECT_NE(report.find("y.log\t-\tCreate\t/srv/\t"), std::string::npos);
+    EXPECT_NE(report.find("y.log\t-\tCreate\t" + testPath("/srv/") + "\t"), std::string::npos);
 
     // A found row chosen, then Escape: every row is back, the chosen one current and in sight.
     w.c().tbList->click();
@@ -272,7 +276,8 @@ TEST(MainViews, StopPaintsIdleAtOnceBeforeTheLastRows)
     w.c().tbRecord->click(); // Stop, with rows of the batch still to come
     EXPECT_GE(painted.idlePaints, 1) << "painted before the window went back to its rows";
     EXPECT_LT(w.frm->eventList().rowCount(), 30000u);
-    ASSERT_TRUE(waitFor([&] { return w.frm->recordPicture() == 8; }));
+    // The rest of the batch is still delivered before the recording ends: slow under Wine.
+    ASSERT_TRUE(waitFor([&] { return w.frm->recordPicture() == 8; }, 120000));
 }
 
 TEST(MainViews, PassingTheMemoryLimitWarnsOnceWithoutStoppingTheRecording)
