@@ -2,6 +2,7 @@
 
 #include "app/UntAbout.h"
 #include "app/UntAppServices.h"
+#include "app/UntFindBar.h"
 #include "app/UntMainImages.h"
 #include "pipeline/UntMakerLinks.h"
 #include "util/UntFunctions.h"
@@ -10,7 +11,9 @@
 #include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
+#include "widgets/UntTreeRowsView.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -18,9 +21,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTableView>
 #include <QTimer>
-#include <QTreeView>
 
 #include <algorithm>
 
@@ -73,8 +74,8 @@ TGlassToolButton* makeButton(QWidget* parent, const QRect& design, const QString
 
 TFrmMain::TFrmMain(TMainServices services, QWidget* parent)
     : QWidget(parent), services_(withDefaults(std::move(services))),
-      tree_(services_.icons, kNativePathStyle, services_.timeText), list_(services_.icons, kNativePathStyle),
-      treeModel_(std::make_unique<TTreeItemModel>(tree_)), listModel_(std::make_unique<TListItemModel>(list_)),
+      views_(std::make_unique<TEventViews>(services_.icons, kNativePathStyle, services_.icons, kNativePathStyle,
+                                           services_.timeText)),
       invoker_(std::make_unique<TQtInvoker>(this))
 {
     setWindowTitle(QString::fromStdString(mainWindowCaption(services_.computerName)));
@@ -84,6 +85,8 @@ TFrmMain::TFrmMain(TMainServices services, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     createControls();
+    createKeys();
+    createViewTools();
 
     statusTimer_ = new QTimer(this);
     statusTimer_->setInterval(1000);
@@ -110,15 +113,11 @@ void TFrmMain::createControls()
     c_.ToolBar = new TGlassToolBar(this);
     c_.ToolBar->setGeometry(0, 0, width(), 31);
 
-    c_.Tree = new QTreeView(this);
+    c_.Tree = new TTreeRowsView(this);
     c_.Tree->setGeometry(8, 80, 297, 249);
-    c_.Tree->setHeaderHidden(true);
     c_.Tree->setIndentation(19);
-    c_.Tree->setUniformRowHeights(true);
-    c_.Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     c_.Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    c_.Tree->setSelectionBehavior(QAbstractItemView::SelectRows);
-    c_.Tree->setModel(treeModel_.get());
+    c_.Tree->setModel(&views_->treeModel());
 
     c_.tbhelp = makeButton(c_.ToolBar, {584, 3, 43, 24}, {});
     c_.tbhelp->setIcon(helpMenuIcon());
@@ -139,10 +138,8 @@ void TFrmMain::createControls()
     c_.lMater->move(576, 11);
     c_.tbClean = makeButton(c_.pTop, {178, 5, 31, 27}, {});
     c_.tbClean->setIcon(img16(picClean));
-    c_.tbClean->setToolTip(QStringLiteral("Clean"));
     c_.tbsave = makeButton(c_.pTop, {215, 5, 31, 27}, {});
     c_.tbsave->setIcon(img16(picSave));
-    c_.tbsave->setToolTip(QStringLiteral("Save"));
     c_.lInfo = new QLabel(c_.pTop);
     c_.lInfo->hide();
 
@@ -160,9 +157,9 @@ void TFrmMain::createControls()
     c_.P->setPosition(0);
     c_.P->hide();
 
-    c_.List = new QTableView(this);
+    c_.List = new TListRowsView(this);
     c_.List->setGeometry(311, 80, 316, 249);
-    c_.List->setModel(listModel_.get());
+    c_.List->setModel(&views_->listModel());
     c_.List->setShowGrid(true);
     c_.List->setWordWrap(false);
     c_.List->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -174,6 +171,11 @@ void TFrmMain::createControls()
     c_.List->horizontalHeader()->setSectionsClickable(false);
     for (std::size_t i = 0; i < kListColumns.size(); ++i)
         c_.List->setColumnWidth(static_cast<int>(i), kListColumns[i].width);
+    for (std::size_t i = 0; i < kListViewColumns.size(); ++i) {
+        const int column = static_cast<int>(kListColumns.size() + i);
+        c_.List->setColumnWidth(column, kListViewColumns[i].width);
+        c_.List->setColumnHidden(column, true);
+    }
     c_.List->hide();
 
     c_.Tray = new QSystemTrayIcon(programIcon(), this);
@@ -193,7 +195,7 @@ void TFrmMain::createControls()
     connect(c_.tbhelp, &QToolButton::clicked, this, &TFrmMain::tbhelpClick);
     connect(c_.tbsave, &QToolButton::clicked, this, [this] {
         flushRows(); // rows still waiting to be shown belong in the report
-        exporter_->start(tree_, list_, windowTitle().toStdString());
+        exporter_->start(views_->tree(), views_->list(), windowTitle().toStdString());
     });
     connect(c_.Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
@@ -205,10 +207,48 @@ void TFrmMain::createControls()
     connect(c_.ExitProgram1, &QAction::triggered, this, &TFrmMain::ExitProgram1Click);
 }
 
+// The buttons never take the focus, so that the views keep it; each has a key of its own instead,
+// pressed anywhere in the window. A hidden or disabled button's key does nothing.
+void TFrmMain::createKeys()
+{
+    keys_ = {{c_.tbRecord, QKeySequence(Qt::CTRL | Qt::Key_R)},       {c_.tbPause, QKeySequence(Qt::CTRL | Qt::Key_P)},
+             {c_.tbClean, QKeySequence(Qt::CTRL | Qt::Key_L)},        {c_.tbsave, QKeySequence(QKeySequence::Save)},
+             {c_.tbTree, QKeySequence(Qt::CTRL | Qt::Key_1)},         {c_.tbList, QKeySequence(Qt::CTRL | Qt::Key_2)},
+             {c_.tbsettings, QKeySequence(Qt::CTRL | Qt::Key_Comma)}, {c_.tbhelp, QKeySequence(Qt::Key_F1)}};
+    for (const auto& [button, key] : keys_) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, button, [button = button] {
+            if (button->isVisible() && button->isEnabled())
+                button->click();
+        });
+    }
+    setButtonTip(c_.tbRecord, c_.tbRecord->text());
+    setButtonTip(c_.tbPause, c_.tbPause->text());
+    setButtonTip(c_.tbClean, QStringLiteral("Clean"));
+    setButtonTip(c_.tbsave, QStringLiteral("Save"));
+    setButtonTip(c_.tbTree, c_.tbTree->text());
+    setButtonTip(c_.tbList, c_.tbList->text());
+    setButtonTip(c_.tbsettings, QStringLiteral("Settings"));
+    setButtonTip(c_.tbhelp, QStringLiteral("Help"));
+}
+
+void TFrmMain::setButtonTip(TGlassToolButton* button, const QString& caption)
+{
+    const auto bound = std::find_if(keys_.begin(), keys_.end(), [button](const auto& k) { return k.first == button; });
+    if (bound == keys_.end())
+        button->setToolTip(caption);
+    else
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(caption, bound->second.toString(QKeySequence::NativeText)));
+}
+
 void TFrmMain::setPicture(TGlassToolButton* button, int picture, const QString& caption)
 {
     button->setIcon(img16(picture));
     button->setText(caption);
+    setButtonTip(button, caption);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     if (button == c_.tbRecord)
         recordPicture_ = picture;
@@ -250,6 +290,12 @@ void TFrmMain::processResize()
     c_.P->setGeometry(4, ch - c_.P->height() - 4, cw - 8, c_.P->height());
     tree.setHeight(!c_.P->isHidden() ? ch - toolBarH - c_.pTop->height() - c_.P->height() - 16
                                      : ch - toolBarH - c_.pTop->height() - 12);
+    if (!c_.FindBar->isHidden()) {
+        // The find bar takes the top of the views' rectangle while it is open.
+        const int barHeight = c_.FindBar->sizeHint().height();
+        c_.FindBar->setGeometry(tree.x(), tree.y(), tree.width(), barHeight);
+        tree.setTop(tree.top() + barHeight + 4);
+    }
     c_.Tree->setGeometry(tree);
     c_.lMater->move(c_.pTop->width() - c_.lMater->width() - 8, c_.lMater->y());
 
@@ -334,6 +380,8 @@ void TFrmMain::startCapture()
     c_.lMater->setToolTip({});
     reasonShown_ = false;
     monitor_.reset(); // the previous recording has ended: this only joins its finished thread
+    // Auto-expand opens the nodes a recording adds, never the ones the user closed.
+    views_->treeRows().setOpenNewNodes(settings_->autoExpand());
     monitor_ = std::make_unique<TShellMonitor>(*invoker_, *settings_, *this, *this, services_.backend(),
                                                services_.driveRoots, services_.batchInterval);
     monitor_->start();
@@ -353,6 +401,8 @@ void TFrmMain::tbRecordClick()
         settings_->setRecordMode(false);
     statusTimer_->stop();
     setStatus(QStringLiteral("idle."));
+    // Painted now: the rows of the last batch may keep the window busy for a moment.
+    c_.pTop->repaint();
 }
 
 void TFrmMain::tbPauseClick()
@@ -368,9 +418,9 @@ void TFrmMain::tbCleanClick()
 
 void TFrmMain::clearViews()
 {
-    pendingRows_.clear();
-    tree_.clear();
-    list_.clear();
+    views_->clear();
+    showFindCounts();
+    checkMemory();
 }
 
 void TFrmMain::tbTreeClick()
@@ -379,6 +429,8 @@ void TFrmMain::tbTreeClick()
     c_.tbList->setEnabled(true);
     c_.Tree->show();
     c_.List->hide();
+    if (isFollowingNewest())
+        followNewest(); // what arrived while it was hidden
 }
 
 void TFrmMain::tbListClick()
@@ -387,6 +439,8 @@ void TFrmMain::tbListClick()
     c_.tbTree->setEnabled(true);
     c_.List->show();
     c_.Tree->hide();
+    if (isFollowingNewest())
+        followNewest();
 }
 
 void TFrmMain::tbsettingsClick()
@@ -397,7 +451,9 @@ void TFrmMain::tbsettingsClick()
 
 void TFrmMain::tbhelpClick()
 {
-    c_.PopAbout->popup(QCursor::pos());
+    // Under the mouse when clicked; under the button when opened from the keyboard.
+    c_.PopAbout->popup(c_.tbhelp->underMouse() ? QCursor::pos()
+                                               : c_.tbhelp->mapToGlobal(QPoint(0, c_.tbhelp->height())));
 }
 
 void TFrmMain::Likeus1Click()

@@ -3,17 +3,16 @@
 // synchronous steps (TMonitorView, TDeliverySink), so its controls need no lock.
 #pragma once
 
+#include "app/UntEventViews.h"
 #include "app/UntExport.h"
 #include "app/UntMainImages.h"
 #include "app/UntQtInvoker.h"
 #include "app/UntSettingsLink.h"
-#include "app/UntViewModels.h"
 #include "monitor/UntShellMonitorThread.h"
 #include "pipeline/UntDeliverySink.h"
-#include "pipeline/UntEventList.h"
-#include "pipeline/UntEventTree.h"
 
 #include <QElapsedTimer>
+#include <QKeySequence>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -21,19 +20,23 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
 class QMenu;
-class QTableView;
+class QMessageBox;
+class QShortcut;
 class QTimer;
-class QTreeView;
+class TFindBar;
 class TFrmAbout;
 class TGlassActiveLabel;
 class TGlassPanel;
 class TGlassProgressBar;
 class TGlassToolBar;
 class TGlassToolButton;
+class TListRowsView;
+class TTreeRowsView;
 
 // What the window takes from the system; every empty member gets the real thing.
 struct TMainServices {
@@ -63,8 +66,9 @@ public:
     explicit TFrmMain(TMainServices services = {}, QWidget* parent = nullptr);
     ~TFrmMain() override;
 
-    // Created after the main window, kept for the whole run.
-    void setSettingsWindow(TSettingsWindow* settings) { settings_ = settings; }
+    // Created after the main window, kept for the whole run. Its view keys (the list's columns,
+    // the memory limit) apply at once.
+    void setSettingsWindow(TSettingsWindow* settings);
     void setAboutBox(TFrmAbout* about) { about_ = about; }
 
     void startCapture();
@@ -81,6 +85,7 @@ public:
     void showState(TRecordingState state) override;
     void clearViews() override;
     // TDeliverySink
+    void prepare(const TItemObj& item) override; // worker thread
     void batchStart(int count) override;
     void treeStep(const TItemObj& item) override;
     void listStep(const TItemObj& item) override;
@@ -89,7 +94,7 @@ public:
 
     struct TControls {
         TGlassToolBar* ToolBar;
-        QTreeView* Tree;
+        TTreeRowsView* Tree;
         TGlassToolButton* tbhelp;
         TGlassToolButton* tbsettings;
         TGlassPanel* pTop;
@@ -102,18 +107,29 @@ public:
         TGlassToolButton* tbRecord;
         TGlassToolButton* tbPause;
         TGlassProgressBar* P;
-        QTableView* List;
+        TListRowsView* List;
         QSystemTrayIcon* Tray;
         QMenu* PopAbout;
         QAction* Likeus1;
         QAction* About1;
         QAction* ExitProgram1;
+        // Shown over the views on Ctrl+F, hidden on Escape.
+        TFindBar* FindBar;
+        // The views' context menu.
+        QMenu* PopViews;
+        QAction* Find1;
+        QAction* FollowNewest1;
+        // The list header's context menu.
+        QMenu* PopColumns;
+        QAction* TimeColumn1;
+        QAction* ProcessColumn1;
     };
     const TControls& controls() const { return c_; }
-    const TEventTree& eventTree() const { return tree_; }
-    const TEventList& eventList() const { return list_; }
-    TTreeItemModel& treeModel() { return *treeModel_; }
-    TListItemModel& listModel() { return *listModel_; }
+    const TEventTree& eventTree() const { return views_->tree(); }
+    const TEventList& eventList() const { return views_->list(); }
+    TTreeItemModel& treeModel() { return views_->treeModel(); }
+    TListItemModel& listModel() { return views_->listModel(); }
+    const TEventViews& eventViews() const { return *views_; }
     TShellMonitor* shellMonitor() const { return monitor_.get(); }
     TReportExporter& exporter() { return *exporter_; }
 
@@ -121,6 +137,9 @@ public:
     int pausePicture() const { return pausePicture_; }
     QString status() const;
     bool isTrayVisible() const { return trayVisible_; }
+    bool isFollowingNewest() const;
+    // The memory warning, while it is shown.
+    QMessageBox* memoryWarning() const { return memoryBox_; }
     QString balloonTitle() const { return balloonTitle_; }
     QString balloonText() const { return balloonText_; }
 
@@ -141,6 +160,8 @@ private:
     static constexpr int kPausePaused = picResume;
 
     void createControls();
+    void createKeys();
+    void setButtonTip(TGlassToolButton* button, const QString& caption);
     void setStatus(const QString& text);
     void setPicture(TGlassToolButton* button, int picture, const QString& caption);
     void showTray();
@@ -150,6 +171,19 @@ private:
     void refreshCaptureStatus();
     void showCaptureReason();
     void placeInfo();
+
+    // The views' side (UntMainViews.cpp).
+    void createViewTools();
+    void openFind();
+    void closeFind();
+    void findTextChanged(const QString& text);
+    void stepFind();
+    void showFindCounts();
+    void rowsAdded();
+    void followNewest();
+    void setFollowNewest(bool value);
+    void setColumnShown(int column, bool shown);
+    void checkMemory();
 
     void tbRecordClick();
     void tbPauseClick();
@@ -168,15 +202,14 @@ private:
     TSettingsWindow* settings_ = nullptr;
     TFrmAbout* about_ = nullptr;
 
-    TEventTree tree_;
-    TEventList list_;
-    std::unique_ptr<TTreeItemModel> treeModel_;
-    std::unique_ptr<TListItemModel> listModel_;
-    // List rows of the chunk being delivered, inserted together once the chunk is done.
-    std::vector<TItemObj> pendingRows_;
-    bool flushPosted_ = false;
-    QElapsedTimer publishClock_;
-    static constexpr qint64 kPublishMs = 1000;
+    // The key of each button, shown in its tool tip.
+    std::vector<std::pair<TGlassToolButton*, QKeySequence>> keys_;
+    std::unique_ptr<TEventViews> views_;
+    QTimer* findTimer_ = nullptr;
+    QShortcut* findEscape_ = nullptr;
+    TViewSettings viewSettings_;
+    QMessageBox* memoryBox_ = nullptr;
+    bool memoryWarned_ = false;
     QElapsedTimer barClock_;
     static constexpr qint64 kBarMs = 40;
 

@@ -9,7 +9,6 @@
 
 #include <QLabel>
 #include <QTimer>
-#include <QTreeView>
 
 void TFrmMain::refreshCaptureStatus()
 {
@@ -93,19 +92,23 @@ void TFrmMain::showIdle()
 
 void TFrmMain::addDirectoryFile(const std::string& item1, const std::string& item2, int eventNum)
 {
-    tree_.addDirectoryFile(item1, item2, eventNum);
+    views_->tree().addDirectoryFile(item1, item2, eventNum);
 }
 
 void TFrmMain::addListItem(const std::string& item1, const std::string& item2, int eventNum)
 {
     flushRows();
-    list_.addListItem(item1, item2, eventNum);
+    views_->addListEvent(TItemObj(item1, item2, eventNum));
+    flushRows();
+}
+
+void TFrmMain::prepare(const TItemObj& item)
+{
+    views_->prepare(item);
 }
 
 void TFrmMain::batchStart(int count)
 {
-    treeModel_->setDeferred(true);
-    publishClock_.start();
     barClock_.start();
     c_.P->setMax(count);
     c_.P->setPosition(0);
@@ -115,27 +118,17 @@ void TFrmMain::batchStart(int count)
 
 void TFrmMain::treeStep(const TItemObj& item)
 {
-    tree_.addDirectoryFile(item.getItem1(), item.getItem2(), item.getEventNum());
+    views_->addTreeEvent(item);
 }
 
 void TFrmMain::listStep(const TItemObj& item)
 {
-    pendingRows_.push_back(item);
-    if (!flushPosted_) {
-        flushPosted_ = true;
-        // Runs once the current hand-off has returned: one insertion per chunk.
-        QMetaObject::invokeMethod(
-            this, [this] { flushRows(); }, Qt::QueuedConnection);
-    }
+    views_->addListEvent(item);
 }
 
 void TFrmMain::flushRows()
 {
-    flushPosted_ = false;
-    if (pendingRows_.empty())
-        return;
-    list_.addListItems(pendingRows_);
-    pendingRows_.clear();
+    views_->flushRows();
 }
 
 void TFrmMain::progress(int position)
@@ -145,22 +138,15 @@ void TFrmMain::progress(int position)
         c_.P->setPosition(position);
         barClock_.restart();
     }
-    // A long batch shows its nodes a few times a second, not only at its end.
-    if (publishClock_.hasExpired(kPublishMs)) {
-        treeModel_->publish();
-        publishClock_.restart();
-    }
 }
 
 void TFrmMain::batchEnd(bool autoExpand)
 {
     flushRows();
-    treeModel_->setDeferred(false);
+    views_->treeRows().setOpenNewNodes(autoExpand);
     c_.P->hide();
     c_.P->setPosition(0);
     processResize();
-    if (autoExpand)
-        c_.Tree->expandAll();
-    c_.Tree->viewport()->update();
     refreshCaptureStatus();
+    checkMemory();
 }

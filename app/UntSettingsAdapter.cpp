@@ -61,3 +61,13 @@ void TSettingsAdapter::showModal(QWidget*)
 {
     frm_.exec();
 }
+
+TViewSettings TSettingsAdapter::viewSettings() const
+{
+    return readViewSettings(frm_.getConfigPath());
+}
+
+void TSettingsAdapter::saveViewColumns(const TViewSettings& data)
+{
+    writeViewColumns(frm_.getConfigPath(), data);
+}

@@ -21,6 +21,8 @@ public:
     bool trayOnClose() const override;
     void setRecordMode(bool recording) override;
     void showModal(QWidget* owner) override;
+    TViewSettings viewSettings() const override;
+    void saveViewColumns(const TViewSettings& data) override;
 
 private:
     TFrmSettings& frm_;

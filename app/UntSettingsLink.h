@@ -3,6 +3,7 @@
 #pragma once
 
 #include "monitor/UntShellMonitorThread.h"
+#include "settings/UntConfigStore.h"
 
 class QWidget;
 
@@ -15,4 +16,8 @@ public:
     // True locks the drive, filter and event lists while recording; false unlocks them.
     virtual void setRecordMode(bool recording) = 0;
     virtual void showModal(QWidget* owner) = 0;
+    // The main window's own keys of config.ini.
+    virtual TViewSettings viewSettings() const = 0;
+    // Stores the column choices; throws TIniWriteError when config.ini cannot be written.
+    virtual void saveViewColumns(const TViewSettings& data) = 0;
 };

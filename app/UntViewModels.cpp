@@ -17,54 +17,43 @@ QVariant TEventItemModel::iconOf(int iconIndex)
     return TIconRegistry::instance().icon(iconIndex);
 }
 
-TListItemModel::TListItemModel(TEventList& list, QObject* parent) : TEventItemModel(parent), list_(list)
+TListItemModel::TListItemModel(TListRows& rows, QObject* parent) : TEventItemModel(parent), rows_(rows)
 {
-    list_.setObserver(&forwarder_);
+    rows_.setObserver(this);
 }
 
 TListItemModel::~TListItemModel()
 {
-    list_.setObserver(nullptr);
+    rows_.setObserver(nullptr);
 }
 
 QModelIndex TListItemModel::index(int row, int column, const QModelIndex& parent) const
 {
-    if (parent.isValid() || row < 0 || column < 0 || column >= columnCount() || row >= rowCount())
-        return {};
-    return createIndex(row, column);
-}
-
-QModelIndex TListItemModel::parent(const QModelIndex&) const
-{
-    return {};
-}
-
-int TListItemModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(list_.rowCount());
+    return isRow(row, column, parent) ? createIndex(row, column) : QModelIndex();
 }
 
 int TListItemModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(kListColumns.size());
+    return parent.isValid() ? 0 : kListViewColumnCount;
 }
 
 QVariant TListItemModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
         return {};
-    const auto row = static_cast<std::size_t>(index.row());
+    const TEventList& list = rows_.list();
+    const std::size_t row = rows_.listRow(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromStdString(list_.getColumnText(row, index.column()));
+        return QString::fromStdString(list.getColumnText(row, index.column()));
     case Qt::DecorationRole:
         if (index.column() == 0)
-            return iconOf(list_.getRowIcon(row));
+            return iconOf(list.getRowIcon(row));
         if (index.column() == 3)
-            return iconOf(list_.getWorkPathIcon(row));
+            return iconOf(list.getWorkPathIcon(row));
         return {};
     case Qt::ForegroundRole:
-        return colourOf(listMarkColour(list_.getMark(row)));
+        return colourOf(listMarkColour(list.getMark(row)));
     default:
         return {};
     }
@@ -74,30 +63,7 @@ QVariant TListItemModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
         return {};
-    return QString::fromLatin1(kListColumns[static_cast<std::size_t>(section)].caption);
-}
-
-Qt::ItemFlags TListItemModel::flags(const QModelIndex& index) const
-{
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
-}
-
-void TListItemModel::TForwarder::beginInsertRows(int firstRow, int count)
-{
-    model_.forwardBeginInsert({}, firstRow, count);
-}
-
-void TListItemModel::TForwarder::endInsertRows()
-{
-    model_.forwardEndInsert();
-}
-
-void TListItemModel::TForwarder::beginReset()
-{
-    model_.forwardBeginReset();
-}
-
-void TListItemModel::TForwarder::endReset()
-{
-    model_.forwardEndReset();
+    const auto column = static_cast<std::size_t>(section);
+    return QString::fromLatin1(column < kListColumns.size() ? kListColumns[column].caption
+                                                            : kListViewColumns[column - kListColumns.size()].caption);
 }

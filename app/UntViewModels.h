@@ -1,36 +1,50 @@
-// Item models over the plain event tree and event list. They keep no data of their own: every
-// answer is read from the plain model, which tells them about each change before and after it.
+// Item models over the rows of the plain views: the tree's rows (TTreeRows) and the list's rows
+// (TListRows). Both are flat: a tree row says its depth and expander in roles of its own, which
+// TTreeRowsView draws. They keep no data of their own: every answer is read from the plain
+// rows, which tell them about each change before and after it.
 #pragma once
 
-#include "pipeline/UntEventList.h"
-#include "pipeline/UntEventTree.h"
+#include "pipeline/UntListRows.h"
 #include "pipeline/UntMarks.h"
+#include "pipeline/UntTreeRows.h"
+#include "widgets/UntTreeRowsView.h"
 
 #include <QAbstractItemModel>
 
 #include <optional>
-#include <vector>
 
-// The mechanics both views share: forwarding of insertions, removals and resets, and the colour
-// and icon roles of a marked entry.
+// The mechanics both models share: a flat table's navigation, the forwarding of row changes,
+// and the colour and icon roles of a marked entry.
 class TEventItemModel : public QAbstractItemModel {
 public:
     using QAbstractItemModel::QAbstractItemModel;
 
+    QModelIndex parent(const QModelIndex&) const override { return {}; }
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : rows(); }
+
 protected:
-    void forwardBeginInsert(const QModelIndex& parent, int firstRow, int count)
+    virtual int rows() const = 0;
+    // An index of a row that exists, with the id data() will read.
+    bool isRow(int row, int column, const QModelIndex& parent) const
     {
-        beginInsertRows(parent, firstRow, firstRow + count - 1);
+        return !parent.isValid() && row >= 0 && column >= 0 && row < rows() && column < columnCount();
     }
+    Qt::ItemFlags rowFlags(const QModelIndex& index) const
+    {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+    }
+
+    void forwardBeginInsert(int first, int count) { beginInsertRows({}, first, first + count - 1); }
     void forwardEndInsert() { endInsertRows(); }
-    void forwardBeginRemove(const QModelIndex& parent, int firstRow, int count)
-    {
-        beginRemoveRows(parent, firstRow, firstRow + count - 1);
-    }
+    void forwardBeginRemove(int first, int count) { beginRemoveRows({}, first, first + count - 1); }
     void forwardEndRemove() { endRemoveRows(); }
     void forwardBeginReset() { beginResetModel(); }
     void forwardEndReset() { endResetModel(); }
-    void forwardChanged(const QModelIndex& index) { emit dataChanged(index, index); }
+    void forwardChanged(int row)
+    {
+        const QModelIndex first = index(row, 0);
+        emit dataChanged(first, index(row, columnCount() - 1));
+    }
 
     static QVariant colourOf(std::optional<TRgb> colour);
     static QVariant iconOf(int iconIndex);
@@ -40,61 +54,22 @@ protected:
     }
 };
 
-// The tree view's model. Tree is TEventTree, or a tree with the same navigation (the benchmark's
-// baseline); an index's internal id is its node id.
-//
-// While deferring, new nodes are only noted and the view keeps seeing the rows it was told of;
-// publish() then announces them, parents before children. A tree view lays out every expanded
-// row again after each insertion, so announcing a batch's nodes once instead of chunk by chunk
-// keeps that work from growing with the batch.
-template <class Tree> class TTreeModelOf : public TEventItemModel, public TTreeObserver {
+// The tree view's model: one row per row of TTreeRows, its node id as the index's internal id.
+// Tree is TEventTree, or a tree with the same navigation (the benchmark's baseline).
+template <class Tree> class TTreeModelOf : public TEventItemModel, public TTreeRowsObserver {
 public:
-    explicit TTreeModelOf(Tree& tree, QObject* parent = nullptr) : TEventItemModel(parent), tree_(tree)
+    explicit TTreeModelOf(TTreeRowsOf<Tree>& rows, QObject* parent = nullptr) : TEventItemModel(parent), rows_(rows)
     {
-        tree_.setObserver(this);
+        rows_.setObserver(this);
     }
-    ~TTreeModelOf() override { tree_.setObserver(nullptr); }
+    ~TTreeModelOf() override { rows_.setObserver(nullptr); }
 
-    Tree& tree() { return tree_; }
-
-    void setDeferred(bool value)
-    {
-        if (!value)
-            publish();
-        deferred_ = value;
-    }
-    bool isDeferred() const { return deferred_; }
-
-    // Announces every node added since the last publish.
-    void publish()
-    {
-        std::vector<TNodeId> dirty;
-        dirty.swap(dirty_);
-        for (TNodeId id : dirty) {
-            if (!flag(id))
-                continue;
-            flag(id) = false;
-            if (isShown(outside(id)))
-                announceChildren(outside(id));
-        }
-    }
+    TTreeRowsOf<Tree>& treeRows() { return rows_; }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override
     {
-        if (column != 0 || row < 0 || (parent.isValid() && parent.column() != 0))
-            return {};
-        const TNodeId p = nodeOf(parent);
-        if (row >= shownOf(p))
-            return {};
-        return createIndex(row, 0, static_cast<quintptr>(tree_.child(p, row)));
-    }
-    QModelIndex parent(const QModelIndex& child) const override
-    {
-        return child.isValid() ? indexOf(tree_.parent(nodeOf(child))) : QModelIndex();
-    }
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.column() > 0 ? 0 : shownOf(nodeOf(parent));
+        return isRow(row, column, parent) ? createIndex(row, 0, static_cast<quintptr>(rows_.nodeAt(row)))
+                                          : QModelIndex();
     }
     int columnCount(const QModelIndex& = {}) const override { return 1; }
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override
@@ -102,203 +77,83 @@ public:
         if (!index.isValid())
             return {};
         const TNodeId id = nodeOf(index);
+        const Tree& tree = rows_.tree();
         switch (role) {
         case Qt::DisplayRole:
-            return textOf(tree_.getText(id));
+            return textOf(tree.getText(id));
         case Qt::DecorationRole:
-            return iconOf(tree_.getIcon(id));
+            return iconOf(tree.getIcon(id));
         case Qt::ForegroundRole:
-            return colourOf(treeMarkColour(tree_.getMark(id)));
+            return colourOf(treeMarkColour(tree.getMark(id)));
+        case kRowDepthRole:
+            return rows_.depthOf(id);
+        case kRowExpanderRole:
+            return rows_.hasChildRows(id) ? (rows_.isOpen(id) ? rxOpen : rxClosed) : rxNone;
+        case kRowParentRole:
+            return rows_.rowOf(tree.parent(id));
         default:
             return {};
         }
     }
-    Qt::ItemFlags flags(const QModelIndex& index) const override
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
     {
-        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+        if (!index.isValid() || role != kRowExpanderRole)
+            return false;
+        rows_.setOpen(nodeOf(index), value.toInt() == rxOpen);
+        return true;
     }
-
-    // TTreeObserver
-    void beginInsertNodes(TNodeId parent, int firstRow, int count) override
-    {
-        insertParent_ = parent;
-        insertRow_ = firstRow;
-        insertCount_ = count;
-        insertShown_ = !deferred_ && isShown(parent);
-        if (insertShown_)
-            forwardBeginInsert(indexOf(parent), firstRow, count);
-    }
-    void endInsertNodes() override
-    {
-        for (int row = insertRow_; row < insertRow_ + insertCount_; ++row) {
-            const TNodeId id = tree_.child(insertParent_, row);
-            shown(id) = 0;
-            flag(id) = false;
-        }
-        if (insertShown_) {
-            shown(insertParent_) += insertCount_;
-            forwardEndInsert();
-        } else if (!flag(insertParent_)) {
-            flag(insertParent_) = true;
-            dirty_.push_back(slot(insertParent_));
-        }
-    }
-    void beginRemoveNodes(TNodeId parent, int, int) override
-    {
-        // Every child goes, with its descendants: forget what was shown of them.
-        std::vector<TNodeId> pending{slot(parent)};
-        while (!pending.empty()) {
-            const TNodeId at = pending.back();
-            pending.pop_back();
-            for (int row = 0; row < tree_.childCount(outside(at)); ++row) {
-                const TNodeId child = tree_.child(outside(at), row);
-                shown(child) = 0;
-                flag(child) = false;
-                pending.push_back(child);
-            }
-        }
-        const int visible = shownOf(parent);
-        const bool known = visible > 0 && isShown(parent);
-        if (known && deferred_) {
-            // A removal makes the model check every index the view keeps, and an expanded tree
-            // keeps one per node: withdraw everything once instead, the next publish brings it back.
-            forwardBeginReset();
-            withdrawAll();
-            forwardEndReset();
-            removeShown_ = false;
-            return;
-        }
-        removeShown_ = known;
-        if (removeShown_)
-            forwardBeginRemove(indexOf(parent), 0, visible);
-        shown(parent) = 0;
-    }
-    void endRemoveNodes() override
-    {
-        if (removeShown_)
-            forwardEndRemove();
-    }
-    void nodeChanged(TNodeId id) override
-    {
-        if (isShown(id))
-            forwardChanged(indexOf(id));
-    }
-    void beginReset() override { forwardBeginReset(); }
-    void endReset() override
-    {
-        shown_.assign(1, 0);
-        flags_.assign(1, false);
-        dirty_.clear();
-        forwardEndReset();
-    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override { return rowFlags(index); }
 
     QModelIndex indexOf(TNodeId id) const
     {
-        return id == kNoNode ? QModelIndex() : createIndex(tree_.row(id), 0, static_cast<quintptr>(id));
+        const int row = rows_.rowOf(id);
+        return row < 0 ? QModelIndex() : createIndex(row, 0, static_cast<quintptr>(id));
     }
     static TNodeId nodeOf(const QModelIndex& index)
     {
         return index.isValid() ? static_cast<TNodeId>(index.internalId()) : kNoNode;
     }
 
-private:
-    // Slot 0 stands for the top level, as in the trees.
-    static TNodeId slot(TNodeId id) { return id == kNoNode ? 0 : id; }
-    static TNodeId outside(TNodeId id) { return id == 0 ? kNoNode : id; }
-    int shownOf(TNodeId id) const
-    {
-        const TNodeId s = slot(id);
-        return s < shown_.size() ? shown_[s] : 0;
-    }
-    int& shown(TNodeId id)
-    {
-        const TNodeId s = slot(id);
-        if (s >= shown_.size())
-            shown_.resize(s + 1 + s / 2, 0);
-        return shown_[s];
-    }
-    std::vector<bool>::reference flag(TNodeId id)
-    {
-        const TNodeId s = slot(id);
-        if (s >= flags_.size())
-            flags_.resize(s + 1 + s / 2, false);
-        return flags_[s];
-    }
-    // Known to the view: every ancestor's announced rows include it.
-    bool isShown(TNodeId id) const
-    {
-        for (TNodeId at = id; at != kNoNode; at = tree_.parent(at))
-            if (tree_.row(at) >= shownOf(tree_.parent(at)))
-                return false;
-        return true;
-    }
-    void withdrawAll()
-    {
-        std::fill(shown_.begin(), shown_.end(), 0);
-        std::fill(flags_.begin(), flags_.end(), false);
-        dirty_.assign(1, 0);
-        flags_[0] = true;
-    }
-    // node: kNoNode for the top level.
-    void announceChildren(TNodeId node)
-    {
-        const int from = shownOf(node);
-        const int to = tree_.childCount(node);
-        if (to <= from)
-            return;
-        forwardBeginInsert(indexOf(node), from, to - from);
-        shown(node) = to;
-        forwardEndInsert();
-        for (int row = from; row < to; ++row) {
-            const TNodeId child = tree_.child(node, row);
-            flag(child) = false;
-            announceChildren(child);
-        }
-    }
+    // TTreeRowsObserver
+    void beginInsertRows(int first, int count) override { forwardBeginInsert(first, count); }
+    void endInsertRows() override { forwardEndInsert(); }
+    void beginRemoveRows(int first, int count) override { forwardBeginRemove(first, count); }
+    void endRemoveRows() override { forwardEndRemove(); }
+    void rowChanged(int row) override { forwardChanged(row); }
+    void beginReset() override { forwardBeginReset(); }
+    void endReset() override { forwardEndReset(); }
 
-    Tree& tree_;
-    bool deferred_ = false;
-    std::vector<int> shown_ = std::vector<int>(1, 0); // rows the view knows of, by node id
-    std::vector<bool> flags_ = std::vector<bool>(1, false);
-    std::vector<TNodeId> dirty_; // nodes with rows the view does not know yet, in the order noted
-    TNodeId insertParent_ = kNoNode;
-    int insertRow_ = 0;
-    int insertCount_ = 0;
-    bool insertShown_ = false;
-    bool removeShown_ = false;
+protected:
+    int rows() const override { return rows_.rowCount(); }
+
+private:
+    TTreeRowsOf<Tree>& rows_;
 };
 
 using TTreeItemModel = TTreeModelOf<TEventTree>;
 
-// The list view's model: one row per event, the four columns, a row icon before "From" and the
-// folder's icon before "Work Path".
-class TListItemModel final : public TEventItemModel {
+// The list view's model: the four columns of the report, then "Time" and "Process"; a row icon
+// before "From" and the folder's icon before "Work Path".
+class TListItemModel final : public TEventItemModel, public TListObserver {
 public:
-    explicit TListItemModel(TEventList& list, QObject* parent = nullptr);
+    explicit TListItemModel(TListRows& rows, QObject* parent = nullptr);
     ~TListItemModel() override;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
-    QModelIndex parent(const QModelIndex& child) const override;
-    int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override { return rowFlags(index); }
+
+    // TListObserver
+    void beginInsertRows(int first, int count) override { forwardBeginInsert(first, count); }
+    void endInsertRows() override { forwardEndInsert(); }
+    void beginReset() override { forwardBeginReset(); }
+    void endReset() override { forwardEndReset(); }
+
+protected:
+    int rows() const override { return rows_.rowCount(); }
 
 private:
-    // The list's change notifications, passed on as the model's.
-    class TForwarder final : public TListObserver {
-    public:
-        explicit TForwarder(TListItemModel& model) : model_(model) {}
-        void beginInsertRows(int firstRow, int count) override;
-        void endInsertRows() override;
-        void beginReset() override;
-        void endReset() override;
-
-    private:
-        TListItemModel& model_;
-    };
-
-    TEventList& list_;
-    TForwarder forwarder_{*this};
+    TListRows& rows_;
 };

@@ -19,7 +19,7 @@ public:
 
     void setObserver(TTreeObserver* observer) { observer_ = observer; }
 
-    void addDirectoryFile(std::string_view item1, std::string_view item2, int eventNum)
+    TNodeId addDirectoryFile(std::string_view item1, std::string_view item2, int eventNum)
     {
         const std::vector<std::string_view> segments = splitPath(item1, TPathStyle::Posix);
         TNodeId parent = 0;
@@ -39,9 +39,11 @@ public:
                 markNode(found, item2, eventNum);
             parent = found;
         }
+        return outside(parent);
     }
 
     std::size_t nodeCount() const { return nodes_.size() - 1; }
+    TPathStyle getPathStyle() const { return TPathStyle::Posix; }
 
     TNodeId parent(TNodeId id) const { return outside(nodes_[slot(id)].parent); }
     TNodeId child(TNodeId parent, int row) const

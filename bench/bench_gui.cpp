@@ -1,37 +1,29 @@
-// One million events through the worker into both item models and both views (offscreen), the
-// tree finding children through its index, against a baseline tree that compares every sibling.
-// Figures: events per second, peak memory of the process, longest stall of the window thread.
-#include "app/UntAppServices.h"
+// The window under a million events (offscreen): the worker delivering into both views shown side
+// by side, with auto-expand on and off, the tree finding children through its index; and the
+// same window with a baseline tree that compares every sibling. Figures: events per second, peak
+// memory, longest stall of the window thread (wall clock and the thread's own processor time).
+//
+// Then two measurements of the tools: finding words among a million rows while events keep
+// arriving (time to the first answer and to the whole one, against a sort-filter proxy over the
+// same list), and a batch of 10,000 deletions under a fully expanded tree of 100,000 nodes with a
+// selection and a scroll position, which must survive it.
+#include "BenchRatio.h"
+#include "BenchWindow.h"
 #include "app/UntQtInvoker.h"
-#include "app/UntViewModels.h"
 #include "events/UntEvents.h"
 #include "pipeline/UntItemsStackThread.h"
-#include "widgets/UntGlassProgressBar.h"
-
-#include "BenchLinearTree.h"
-#include "BenchRatio.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QHeaderView>
-#include <QTableView>
-#include <QTimer>
-#include <QTreeView>
+#include <QScrollBar>
+#include <QSortFilterProxyModel>
 
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-#include <time.h>
-
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <mutex>
 #include <random>
-#include <string>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -39,7 +31,7 @@ namespace {
 
 constexpr int kEvents = 1000000;
 constexpr int kBlock = 2000;       // events per append of the producer
-constexpr int kMostAhead = 100000; // the producer waits when the views are this far behind
+constexpr int kMostAhead = 250000; // the producer waits when the views are this far behind
 
 // A mix of paths as a desktop produces them: deep project trees, busy download and document
 // folders, logs, caches; mostly updates, then creations, deletions, renames and folder changes.
@@ -80,240 +72,110 @@ private:
     {
         const int kind = static_cast<int>(rng_() % 100);
         const std::string where = folder();
+        const TEventOrigin origin{std::chrono::system_clock::now(), 4242, "make"};
         if (kind < 55)
-            return {where + file(), "", evUpdateFile};
+            return {where + file(), "", evUpdateFile, origin};
         if (kind < 75)
-            return {where + file(), "", evCreate};
+            return {where + file(), "", evCreate, origin};
         if (kind < 85)
-            return {where + file(), "", evDelete};
+            return {where + file(), "", evDelete, origin};
         if (kind < 90)
-            return {where + file(), where + "renamed" + std::to_string(i) + ".txt", evRenameFile};
+            return {where + file(), where + "renamed" + std::to_string(i) + ".txt", evRenameFile, origin};
         if (kind < 95)
-            return {where + file(), "", evAttributes};
+            return {where + file(), "", evAttributes, origin};
         if (kind < 99)
-            return {where + "new" + std::to_string(rng_() % 30), "", evMkDir};
-        return {where.substr(0, where.size() - 1), "", evRmDir};
+            return {where + "new" + std::to_string(rng_() % 30), "", evMkDir, origin};
+        return {where.substr(0, where.size() - 1), "", evRmDir, origin};
     }
     std::mt19937 rng_{20261209};
     int made_ = 0;
 };
 
-long procStatusKb(const char* key)
+// Runs the worker into the window until every event of the producer was delivered; returns the
+// seconds it took.
+template <class Tree>
+double deliver(TBenchWindow<Tree>& window, TStallMeter& stalls, bool autoExpand,
+               const std::function<std::vector<TItemObj>(int)>& make, int count)
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(key) + ":";
-    while (std::getline(status, line))
-        if (line.rfind(prefix, 0) == 0)
-            return std::stol(line.substr(prefix.size()));
-    return 0;
+    TQtInvoker invoker(&window.window());
+    TItemsStack worker(invoker, window, std::make_unique<TIntervalClock>(), TPathStyle::Posix);
+    worker.setAutoExpand(autoExpand);
+    worker.start();
+    const long start = window.delivered();
+    QElapsedTimer clock;
+    clock.start();
+    stalls.start();
+    std::thread producer([&] {
+        for (int at = 0; at < count; at += kBlock) {
+            window.waitDelivered(start + at - kMostAhead);
+            worker.addItems(make(std::min(kBlock, count - at)));
+        }
+    });
+    QEventLoop loop;
+    qint64 lastTrace = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (window.delivered() >= start + count)
+            loop.quit();
+        if (std::getenv("FM_BENCH_TRACE") && clock.elapsed() / 1000 != lastTrace) {
+            lastTrace = clock.elapsed() / 1000;
+            std::fprintf(stderr, "%llds: %ld delivered, longest stall %lld ms\n", lastTrace, window.delivered() - start,
+                         static_cast<long long>(stalls.longestMs()));
+        }
+    });
+    poll.start(5);
+    loop.exec();
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    stalls.stop();
+    producer.join();
+    invoker.close();
+    worker.terminate();
+    worker.wait();
+    return seconds;
 }
 
-double threadCpuMs()
+// The same for events made beforehand, in their order.
+template <class Tree>
+double deliverAll(TBenchWindow<Tree>& window, TStallMeter& stalls, const std::vector<TItemObj>& events)
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+    std::size_t next = 0;
+    return deliver(
+        window, stalls, true,
+        [&](int n) {
+            const auto from = events.begin() + static_cast<long>(next);
+            next += static_cast<std::size_t>(n);
+            return std::vector<TItemObj>(from, from + n);
+        },
+        static_cast<int>(events.size()));
 }
-
-void resetPeakMemory()
-{
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-// The window's share of the work, as the main window does it: tree step, list rows gathered per
-// chunk, progress bar, expansion after each batch; both views in a shown window.
-template <class Tree> class TBenchWindow final : public TDeliverySink {
-public:
-    TBenchWindow()
-        : icons_(std::make_shared<TRegistryIconSource>()), tree_(makeTree()), list_(icons_, TPathStyle::Posix),
-          treeModel_(tree_), listModel_(list_)
-    {
-        // The main window's rectangle: the tree shown, the list behind it, the bar below.
-        treeView_ = new QTreeView(&window_);
-        treeView_->setGeometry(4, 76, 627, 258);
-        treeView_->setHeaderHidden(true);
-        treeView_->setUniformRowHeights(true);
-        treeView_->setModel(&treeModel_);
-        listView_ = new QTableView(&window_);
-        listView_->setGeometry(4, 76, 627, 258);
-        listView_->verticalHeader()->hide();
-        listView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        listView_->setModel(&listModel_);
-        listView_->hide();
-        bar_ = new TGlassProgressBar(&window_);
-        bar_->setGeometry(4, 338, 627, 9);
-        window_.resize(635, 351);
-        window_.show();
-    }
-    ~TBenchWindow() override
-    {
-        delete treeView_;
-        delete listView_;
-    }
-
-    QWidget& window() { return window_; }
-    long delivered() const { return delivered_.load(); }
-    // Producer thread: blocks until the views are at most ahead events behind.
-    void waitDelivered(long target)
-    {
-        std::unique_lock lock(mutex_);
-        progressed_.wait(lock, [&] { return delivered_.load() >= target; });
-    }
-    std::size_t nodes() const { return tree_.nodeCount(); }
-
-    void batchStart(int count) override
-    {
-        treeModel_.setDeferred(true);
-        publishClock_.start();
-        barClock_.start();
-        bar_->setMax(count);
-        bar_->show();
-    }
-    void treeStep(const TItemObj& item) override
-    {
-        tree_.addDirectoryFile(item.getItem1(), item.getItem2(), item.getEventNum());
-    }
-    void listStep(const TItemObj& item) override
-    {
-        pending_.push_back(item);
-        if (!flushPosted_) {
-            flushPosted_ = true;
-            QMetaObject::invokeMethod(
-                &window_, [this] { flush(); }, Qt::QueuedConnection);
-        }
-    }
-    void progress(int position) override
-    {
-        if (barClock_.hasExpired(40)) {
-            bar_->setPosition(position);
-            barClock_.restart();
-        }
-        if (publishClock_.hasExpired(1000)) {
-            treeModel_.publish();
-            publishClock_.restart();
-        }
-    }
-    void batchEnd(bool autoExpand) override
-    {
-        flush();
-        treeModel_.setDeferred(false);
-        bar_->hide();
-        bar_->setPosition(0);
-        if (autoExpand)
-            treeView_->expandAll();
-        treeView_->viewport()->update();
-    }
-
-private:
-    Tree makeTree()
-    {
-        if constexpr (std::is_same_v<Tree, TEventTree>)
-            return Tree(icons_, TPathStyle::Posix, longTimeText);
-        else
-            return Tree(icons_, longTimeText);
-    }
-    void flush()
-    {
-        flushPosted_ = false;
-        if (pending_.empty())
-            return;
-        list_.addListItems(pending_);
-        {
-            std::lock_guard lock(mutex_);
-            delivered_.fetch_add(static_cast<long>(pending_.size()));
-        }
-        progressed_.notify_all();
-        pending_.clear();
-    }
-
-    std::shared_ptr<TRegistryIconSource> icons_;
-    Tree tree_;
-    TEventList list_;
-    TTreeModelOf<Tree> treeModel_;
-    TListItemModel listModel_;
-    QWidget window_;
-    QTreeView* treeView_;
-    QTableView* listView_;
-    TGlassProgressBar* bar_;
-    std::vector<TItemObj> pending_;
-    bool flushPosted_ = false;
-    QElapsedTimer publishClock_;
-    QElapsedTimer barClock_;
-    std::atomic<long> delivered_{0};
-    std::mutex mutex_;
-    std::condition_variable progressed_;
-};
 
 template <class Tree> void runWindow(benchmark::State& state)
 {
+    const bool autoExpand = state.range(0) != 0;
     for (auto _ : state) {
         // Made while they are fed, so the figure is the program's memory, not the input's.
         TWorkload workload;
         resetPeakMemory();
-        TBenchWindow<Tree> window;
-        TQtInvoker invoker(&window.window());
-        TItemsStack worker(invoker, window, std::make_unique<TIntervalClock>(), TPathStyle::Posix);
-        worker.setAutoExpand(true);
-        worker.start();
-
-        // The longest time the window thread did not come back to its event loop.
-        QElapsedTimer sinceBeat;
-        qint64 longestStall = 0;
-        QTimer heartbeat;
-        heartbeat.setTimerType(Qt::PreciseTimer);
-        heartbeat.setInterval(1);
-        // The same on the thread's own processor time: what the window's work costs, without the
-        // time other processes on a busy machine took the processor away.
-        double lastCpu = threadCpuMs();
-        double longestCpuStall = 0;
-        QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-            longestStall = std::max(longestStall, sinceBeat.restart());
-            const double cpu = threadCpuMs();
-            longestCpuStall = std::max(longestCpuStall, cpu - lastCpu);
-            lastCpu = cpu;
-        });
-
-        QElapsedTimer clock;
-        clock.start();
-        sinceBeat.start();
-        heartbeat.start();
-        std::atomic<bool> producing{true};
-        std::thread producer([&] {
-            for (int at = 0; at < kEvents; at += kBlock) {
-                window.waitDelivered(at - kMostAhead);
-                worker.addItems(workload.make(std::min(kBlock, kEvents - at)));
-            }
-            producing = false;
-        });
-        QEventLoop loop;
-        qint64 lastTrace = 0;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (!producing && window.delivered() >= kEvents)
-                loop.quit();
-            if (std::getenv("FM_BENCH_TRACE") && clock.elapsed() / 1000 != lastTrace) {
-                lastTrace = clock.elapsed() / 1000;
-                std::fprintf(stderr, "%llds: %ld delivered, %zu nodes, longest stall %lld ms\n", lastTrace,
-                             window.delivered(), window.nodes(), static_cast<long long>(longestStall));
-            }
-        });
-        poll.start(5);
-        loop.exec();
-        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        heartbeat.stop();
-        producer.join();
-        invoker.close();
-        worker.terminate();
-        worker.wait();
-
+        const long startKb = procStatusKb("VmRSS");
+        TBenchWindow<Tree> window(autoExpand);
+        TStallMeter stalls;
+        const double seconds = deliver(
+            window, stalls, autoExpand, [&](int n) { return workload.make(n); }, kEvents);
         state.SetIterationTime(seconds);
         state.counters["events_per_s"] = kEvents / seconds;
         state.counters["peak_MB"] = static_cast<double>(procStatusKb("VmHWM")) / 1024.0;
-        state.counters["stall_ms"] = static_cast<double>(longestStall);
-        state.counters["stall_cpu_ms"] = longestCpuStall;
-        state.counters["nodes"] = static_cast<double>(window.nodes());
+        state.counters["stall_ms"] = static_cast<double>(stalls.longestMs());
+        state.counters["stall_cpu_ms"] = stalls.longestCpuMs();
+        state.counters["rows"] = window.views().treeRows().rowCount();
+        if constexpr (std::is_same_v<Tree, TEventTree>) {
+            // What one event costs: the process's growth, and the views' own count.
+            state.counters["B_per_event"] =
+                static_cast<double>(procStatusKb("VmHWM") - startKb) * 1024.0 / static_cast<double>(kEvents);
+            state.counters["kept_B_per_event"] =
+                static_cast<double>(procStatusKb("VmRSS") - startKb) * 1024.0 / static_cast<double>(kEvents);
+            state.counters["views_B_per_event"] =
+                static_cast<double>(window.views().memoryBytes()) / static_cast<double>(kEvents);
+        }
     }
 }
 
@@ -325,8 +187,182 @@ void BM_WindowLinearBaseline(benchmark::State& state)
 {
     runWindow<TLinearTree>(state);
 }
-BENCHMARK(BM_Window)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WindowLinearBaseline)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Window)
+    ->ArgName("autoexpand")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowLinearBaseline)
+    ->ArgName("autoexpand")
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A million rows in the window, then words to find while events keep arriving: the time until
+// the first rows are shown, until every row was judged, and the longest slice of the window
+// thread. The peer filters the same list model with a sort-filter proxy, in one go.
+void BM_FindMillionRows(benchmark::State& state)
+{
+    for (auto _ : state) {
+        TWorkload workload;
+        TBenchWindow<TEventTree> window(true);
+        TStallMeter stalls;
+        deliver(
+            window, stalls, true, [&](int n) { return workload.make(n); }, kEvents);
+        auto& views = window.views();
+
+        const TFindWords words("downloads .pdf");
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuStart = threadCpuMs();
+        stalls.start();
+        views.setFindWords(words);
+        double firstAnswer = -1;
+        qint64 longestSlice = 0;
+        int arrived = 0;
+        for (bool done = false; !done;) {
+            QElapsedTimer slice;
+            slice.start();
+            done = views.stepFind(TEventViews::TClock::now() + std::chrono::milliseconds(8));
+            longestSlice = std::max(longestSlice, slice.elapsed());
+            if (firstAnswer < 0 && views.listRows().rowCount() > 0)
+                firstAnswer = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+            // Events keep arriving while the scan runs: a chunk between slices.
+            for (const TItemObj& item : workload.make(200)) {
+                views.prepare(item);
+                views.addTreeEvent(item);
+                views.addListEvent(item);
+            }
+            arrived += 200;
+            QCoreApplication::processEvents();
+        }
+        const double fullAnswer = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        const double fullAnswerCpu = threadCpuMs() - cpuStart;
+        stalls.stop();
+        const int found = views.listRows().rowCount();
+
+        // Each view's scan alone, without events arriving: the processor time it takes.
+        views.setFindWords({});
+        views.setFindWords(words);
+        double cpu = threadCpuMs();
+        while (!views.treeRows().stepFind(TEventViews::TClock::now() + std::chrono::milliseconds(8))) {
+        }
+        const double treeScanCpu = threadCpuMs() - cpu;
+        cpu = threadCpuMs();
+        while (!views.listRows().stepFind(TEventViews::TClock::now() + std::chrono::milliseconds(8))) {
+        }
+        const double listScanCpu = threadCpuMs() - cpu;
+
+        // The peer: one blocking filter over the same list.
+        views.setFindWords({});
+        QSortFilterProxyModel proxy;
+        proxy.setSourceModel(&views.listModel());
+        proxy.setFilterKeyColumn(-1);
+        proxy.setFilterCaseSensitivity(Qt::CaseInsensitive);
+        QElapsedTimer peer;
+        peer.start();
+        proxy.setFilterFixedString(QStringLiteral("Downloads"));
+        const int proxyRows = proxy.rowCount(); // the proxy filters when first asked
+        const double peerMs = static_cast<double>(peer.nsecsElapsed()) / 1e6;
+
+        state.SetIterationTime(fullAnswer / 1e3);
+        state.counters["first_answer_ms"] = firstAnswer;
+        state.counters["full_answer_ms"] = fullAnswer;
+        state.counters["full_answer_cpu_ms"] = fullAnswerCpu;
+        state.counters["tree_scan_cpu_ms"] = treeScanCpu;
+        state.counters["list_scan_cpu_ms"] = listScanCpu;
+        state.counters["longest_slice_ms"] = static_cast<double>(longestSlice);
+        state.counters["stall_ms"] = static_cast<double>(stalls.longestMs());
+        state.counters["rows_found"] = found;
+        state.counters["arrived_meanwhile"] = arrived;
+        state.counters["proxy_filter_ms"] = peerMs;
+        state.counters["proxy_rows"] = proxyRows;
+    }
+}
+BENCHMARK(BM_FindMillionRows)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// 100,000 nodes, all open, the view scrolled to the middle with three rows selected; then 200
+// folders are removed as a recursive delete reports them (each file's deletion, then the
+// folder's), 10,000 events through the worker. The view must keep its top row, its selection and
+// every other open node.
+template <class Tree> void runDeletions(benchmark::State& state)
+{
+    constexpr int kFolders = 2000;
+    constexpr int kFiles = 49;
+    for (auto _ : state) {
+        TBenchWindow<Tree> window(true);
+        TStallMeter stalls;
+        const auto folderPath = [](int f) { return "/data/d" + std::to_string(10000 + f); };
+        std::vector<TItemObj> fill;
+        for (int f = 0; f < kFolders; ++f)
+            for (int i = 0; i < kFiles; ++i)
+                fill.emplace_back(folderPath(f) + "/file" + std::to_string(i) + ".txt", "", evCreate);
+        deliverAll(window, stalls, fill);
+
+        auto& views = window.views();
+        auto& model = views.treeModel();
+        TTreeRowsView& view = window.treeView();
+        const auto nodeOf = [&](int f) {
+            TNodeId at = views.tree().child(views.tree().child(kNoNode, 0), 0);
+            return views.tree().child(at, f);
+        };
+        // Every tenth folder goes, spread over the tree: above, inside and below the rows shown.
+        std::set<int> removed;
+        for (int f = 5; f < kFolders && removed.size() < 200; f += 10)
+            removed.insert(f);
+        view.scrollTo(model.indexOf(nodeOf(1003)), QAbstractItemView::PositionAtTop);
+        QCoreApplication::processEvents();
+        const TNodeId top = TTreeItemModel::nodeOf(view.indexAt({1, 1}));
+        const std::vector<TNodeId> selected = {nodeOf(1001), nodeOf(1004), nodeOf(1500)};
+        for (TNodeId id : selected)
+            view.selectionModel()->select(model.indexOf(id), QItemSelectionModel::Select);
+        views.treeRows().setOpen(nodeOf(1002), false);
+
+        std::vector<TItemObj> deletions;
+        for (int f : removed) {
+            for (int i = 0; i < kFiles; ++i)
+                deletions.emplace_back(folderPath(f) + "/file" + std::to_string(i) + ".txt", "", evDelete);
+            deletions.emplace_back(folderPath(f), "", evRmDir);
+        }
+        const double cpuBefore = window.batchCpuMs();
+        const double seconds = deliverAll(window, stalls, deletions);
+        QCoreApplication::processEvents();
+
+        bool keptSelection = view.selectionModel()->selectedIndexes().size() == static_cast<int>(selected.size());
+        for (TNodeId id : selected)
+            keptSelection = keptSelection && view.selectionModel()->isSelected(model.indexOf(id));
+        bool keptExpansion = !views.treeRows().isOpen(nodeOf(1002));
+        for (int f = 0; f < kFolders; ++f)
+            if (f != 1002 && !removed.count(f))
+                keptExpansion = keptExpansion && views.treeRows().isOpen(nodeOf(f));
+        // The wall clock includes the worker's one-second wait for the batch; the window's work is
+        // its thread's processor time while the batch was delivered.
+        const double windowMs = window.batchCpuMs() - cpuBefore;
+        state.SetIterationTime(windowMs / 1e3);
+        state.counters["window_cpu_ms"] = windowMs;
+        state.counters["wall_ms"] = seconds * 1e3;
+        state.counters["stall_ms"] = static_cast<double>(stalls.longestMs());
+        state.counters["stall_cpu_ms"] = stalls.longestCpuMs();
+        state.counters["kept_scroll"] = TTreeItemModel::nodeOf(view.indexAt({1, 1})) == top ? 1 : 0;
+        state.counters["kept_selection"] = keptSelection ? 1 : 0;
+        state.counters["kept_expansion"] = keptExpansion ? 1 : 0;
+        state.counters["rows"] = model.rowCount();
+    }
+}
+
+void BM_DeleteUnderExpandedTree(benchmark::State& state)
+{
+    runDeletions<TEventTree>(state);
+}
+void BM_DeleteUnderExpandedTreeLinearBaseline(benchmark::State& state)
+{
+    runDeletions<TLinearTree>(state);
+}
+BENCHMARK(BM_DeleteUnderExpandedTree)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteUnderExpandedTreeLinearBaseline)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -337,7 +373,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     TRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{
-        {"BM_Window/iterations:1/manual_time", "BM_WindowLinearBaseline/iterations:1/manual_time"}});
+        {"BM_Window/autoexpand:1/iterations:1/manual_time",
+         "BM_WindowLinearBaseline/autoexpand:1/iterations:1/manual_time"},
+        {"BM_Window/autoexpand:0/iterations:1/manual_time",
+         "BM_WindowLinearBaseline/autoexpand:1/iterations:1/manual_time"},
+        {"BM_DeleteUnderExpandedTree/iterations:1/manual_time",
+         "BM_DeleteUnderExpandedTreeLinearBaseline/iterations:1/manual_time"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

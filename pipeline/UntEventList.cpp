@@ -1,9 +1,12 @@
 #include "pipeline/UntEventList.h"
 
 #include "events/UntEvents.h"
+#include "util/UntFunctions.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace {
 constexpr std::size_t kArenaBlock = 1 << 20;
@@ -89,27 +92,31 @@ void TEventList::addListItem(const TItemObj& item)
 
 void TEventList::addListItem(std::string_view item1, std::string_view item2, int eventNum, const TEventOrigin& origin)
 {
-    TRow row = makeRow(item1, item2, eventNum, origin);
-    const int first = static_cast<int>(rows_.size());
-    if (observer_)
-        observer_->beginInsertRows(first, 1);
-    rows_.push_back(row);
-    if (observer_)
-        observer_->endInsertRows();
+    publishStaged();
+    rows_.push_back(makeRow(item1, item2, eventNum, origin));
+    publishStaged();
 }
 
 void TEventList::addListItems(std::span<const TItemObj> items)
 {
-    if (items.empty())
-        return;
-    std::vector<TRow> made;
-    made.reserve(items.size());
     for (const TItemObj& item : items)
-        made.push_back(makeRow(item.getItem1(), item.getItem2(), item.getEventNum(), item.getOrigin()));
-    const int first = static_cast<int>(rows_.size());
+        stageListItem(item);
+    publishStaged();
+}
+
+void TEventList::stageListItem(const TItemObj& item)
+{
+    rows_.push_back(makeRow(item.getItem1(), item.getItem2(), item.getEventNum(), item.getOrigin()));
+}
+
+void TEventList::publishStaged()
+{
+    const std::size_t count = rows_.size() - published_;
+    if (count == 0)
+        return;
     if (observer_)
-        observer_->beginInsertRows(first, static_cast<int>(made.size()));
-    rows_.insert(rows_.end(), made.begin(), made.end());
+        observer_->beginInsertRows(static_cast<int>(published_), static_cast<int>(count));
+    published_ = rows_.size();
     if (observer_)
         observer_->endInsertRows();
 }
@@ -119,6 +126,7 @@ void TEventList::clear()
     if (observer_)
         observer_->beginReset();
     std::deque<TRow>().swap(rows_);
+    published_ = 0;
     texts_.clear();
     processNames_.assign(1, std::string());
     processIndexes_.clear();
@@ -174,9 +182,47 @@ std::string TEventList::getColumnText(std::size_t row, int column) const
         return getAction(row);
     case 3:
         return std::string(getWorkPath(row));
+    case kTimeColumn:
+        return getTimeText(row);
+    case kProcessColumn:
+        return getProcessText(row);
     default:
         return {};
     }
+}
+
+std::string TEventList::getTimeText(std::size_t row) const
+{
+    using namespace std::chrono;
+    const system_clock::duration since(rows_[row].time);
+    if (since.count() == 0)
+        return {};
+    const auto ms = floor<milliseconds>(since).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    const std::tm local = toLocalTime(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(ms - static_cast<long long>(seconds) * 1000));
+    return text;
+}
+
+std::string TEventList::getProcessText(std::size_t row) const
+{
+    const std::string_view name = getProcessName(row);
+    const int pid = rows_[row].pid;
+    if (pid <= 0)
+        return std::string(name);
+    if (name.empty())
+        return std::to_string(pid);
+    return std::string(name) + " (" + std::to_string(pid) + ")";
+}
+
+std::size_t TEventList::memoryBytes() const
+{
+    std::size_t names = 0;
+    for (const std::string& name : processNames_)
+        names += sizeof name + name.capacity() + 32; // and its entry in the index
+    return rows_.size() * sizeof(TRow) + texts_.bytes() + names;
 }
 
 TEventOrigin TEventList::getOrigin(std::size_t row) const

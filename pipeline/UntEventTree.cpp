@@ -1,6 +1,7 @@
 #include "pipeline/UntEventTree.h"
 
 #include "events/UntEvents.h"
+#include "util/UntFunctions.h"
 
 #include <algorithm>
 #include <ctime>
@@ -29,13 +30,7 @@ void appendPiece(std::string& out, std::string_view text, char sep)
 
 std::string localTimeText()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = toLocalTime(std::time(nullptr));
     char buffer[64];
     const std::size_t size = std::strftime(buffer, sizeof buffer, "%X", &local);
     return std::string(buffer, size);
@@ -63,7 +58,7 @@ TEventTree::TEventTree(std::shared_ptr<TIconSource> icons, TPathStyle style, TTi
     nodes_[kRoot].live = true;
 }
 
-void TEventTree::addDirectoryFile(std::string_view item1, std::string_view item2, int eventNum)
+TNodeId TEventTree::addDirectoryFile(std::string_view item1, std::string_view item2, int eventNum)
 {
     const std::vector<std::string_view> segments = splitPath(item1, style_);
     TNodeId parent = kRoot;
@@ -83,6 +78,7 @@ void TEventTree::addDirectoryFile(std::string_view item1, std::string_view item2
             markNode(found, item2, eventNum);
         parent = found;
     }
+    return outside(parent);
 }
 
 void TEventTree::markNode(TNodeId id, std::string_view item2, int eventNum)
@@ -270,6 +266,15 @@ std::string TEventTree::getNodeFilePath(TNodeId id) const
     if (slot(id) != kRoot && nodes_[slot(id)].parent != kRoot && !path.empty())
         path.pop_back();
     return path;
+}
+
+std::size_t TEventTree::memoryBytes() const
+{
+    // Each live node sits in its parent's child list; texts longer than the string's own buffer
+    // take a block of their own, which a typical file or folder name does not need.
+    constexpr std::size_t kPerNode = sizeof(TNodeId) + 8;
+    return nodes_.capacity() * sizeof(TNode) + free_.capacity() * sizeof(TNodeId) + firstByText_.memoryBytes() +
+           nodeCount() * kPerNode;
 }
 
 TNodeId TEventTree::parent(TNodeId id) const

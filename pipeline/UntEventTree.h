@@ -50,8 +50,9 @@ public:
     // Not owned; null to stop notifications.
     void setObserver(TTreeObserver* observer) { observer_ = observer; }
 
-    // Adds the first path's nodes; marks the last one for deletions and renames.
-    void addDirectoryFile(std::string_view item1, std::string_view item2, int eventNum);
+    // Adds the first path's nodes; marks the last one for deletions and renames. Returns the
+    // node of the path's last segment (kNoNode when the path has none).
+    TNodeId addDirectoryFile(std::string_view item1, std::string_view item2, int eventNum);
     void clear();
 
     // The first child of parent (kNoNode: the top level) whose text equals segment without
@@ -64,6 +65,9 @@ public:
     std::string getNodeFilePath(TNodeId id) const;
 
     std::size_t nodeCount() const { return nodes_.size() - 1 - free_.size(); }
+    // What the nodes keep, in bytes: exact for the arena and the index, estimated for the texts
+    // and child lists they own.
+    std::size_t memoryBytes() const;
     TPathStyle getPathStyle() const { return style_; }
 
     const std::string& getText(TNodeId id) const { return node(id).text; }

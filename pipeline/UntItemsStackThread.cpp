@@ -2,12 +2,19 @@
 
 #include "util/UntThreadPriority.h"
 
+#include <algorithm>
 #include <exception>
 
 void TIntervalClock::waitTick()
 {
     std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, interval_, [this] { return interrupted_; });
+    const auto now = std::chrono::steady_clock::now();
+    if (next_ == std::chrono::steady_clock::time_point{})
+        next_ = now + interval_;
+    wake_.wait_until(lock, next_, [this] { return interrupted_; });
+    // Ticks keep their pace whatever a delivery took; one that ran past a tick is followed by the
+    // next batch at once, so a busy second is never spent waiting.
+    next_ = std::max(next_ + interval_, std::chrono::steady_clock::now());
 }
 
 void TIntervalClock::interrupt()
@@ -156,7 +163,10 @@ void TItemsStack::deliver(std::vector<TItemObj>& batch)
     try {
         invoker_.synchronize([&] { sink_.batchStart(count); });
         std::size_t next = 0;
+        std::size_t prepared = 0;
         while (next < survivors.size()) {
+            for (const std::size_t end = std::min(survivors.size(), next + kChunkEvents); prepared < end; ++prepared)
+                sink_.prepare(batch[survivors[prepared]]);
             invoker_.synchronize([&] {
                 const auto deadline = std::chrono::steady_clock::now() + kChunkTime;
                 const std::size_t end = std::min(survivors.size(), next + kChunkEvents);

@@ -18,7 +18,8 @@
 #include <thread>
 #include <vector>
 
-// When the worker wakes up. The default wakes once a second; interrupt() wakes it at once.
+// When the worker wakes up. The default wakes once a second, at a steady pace; interrupt() wakes
+// it at once.
 // Clocks wait on a plain condition variable with a predicate: the stop callbacks of std::jthread
 // are released through std::atomic waits, which lose wake-ups in the Windows runtime we build with.
 class TBatchClock {
@@ -40,6 +41,7 @@ public:
 
 private:
     std::chrono::milliseconds interval_;
+    std::chrono::steady_clock::time_point next_{};
     std::mutex mutex_;
     std::condition_variable wake_;
     bool interrupted_ = false; // guarded by mutex_

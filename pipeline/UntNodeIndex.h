@@ -62,6 +62,7 @@ public:
     }
 
     std::size_t size() const { return count_; }
+    std::size_t memoryBytes() const { return slots_.capacity() * sizeof(TSlot); }
 
 private:
     struct TSlot {

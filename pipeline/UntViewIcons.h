@@ -13,6 +13,9 @@ public:
     virtual int pathIcon(std::string_view path) = 0;
     // The plain folder icon (the system folder's).
     virtual int windowsDirIcon() = 0;
+    // Any thread: the path and the folders above it will be asked for soon; a source that looks
+    // paths up can do it now, away from the thread that asks.
+    virtual void prime(std::string_view path) { (void)path; }
 };
 
 class TNullIconSource final : public TIconSource {

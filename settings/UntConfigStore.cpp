@@ -4,9 +4,11 @@
 #include "settings/UntConfigPath.h"
 #include "settings/UntExtensionParser.h"
 #include "settings/UntIniUtilsObj.h"
+#include "settings/UntSettingsKeys.h"
 #include "settings/UntSettingsText.h"
 #include "util/UntText.h"
 
+#include <charconv>
 #include <exception>
 
 namespace {
@@ -37,19 +39,32 @@ std::string encodeEvents(const std::array<bool, kEventCount>& events)
 
 } // namespace
 
+namespace {
+
+void writeKey(TIniUtilsObj& ini, const TSettingsKey& key, std::string_view value)
+{
+    ini.setWorkingSection(key.section);
+    ini.writeString(key.name, value);
+}
+
+std::string readKey(TIniUtilsObj& ini, const TSettingsKey& key)
+{
+    ini.setWorkingSection(key.section);
+    return ini.readString(key.name, key.defaultValue);
+}
+
+} // namespace
+
 void writeSettings(const std::string& path, const TSettingsData& data)
 {
     TIniUtilsObj ini(path);
-    ini.setWorkingSection("EVENTS");
-    ini.writeString("EVENTS", encodeEvents(data.events));
-    ini.setWorkingSection("GLOBAL");
-    ini.writeString("AUTOCAPTURE", boolToYN(data.cAutoCapture));
-    ini.writeString("TRAY", boolToYN(data.cTray));
-    ini.writeString("AUTOCLEAR", boolToYN(data.cautoclean));
-    ini.writeString("AUTOEXPAND", boolToYN(data.cAutoExpand));
-    ini.setWorkingSection("FILTERS");
-    ini.writeString("EXTENSIONS", textToBase64(entriesToListText(data.extensions)));
-    ini.writeString("DIRECTORIES", textToBase64(entriesToListText(data.folders)));
+    writeKey(ini, kEventsKey, encodeEvents(data.events));
+    writeKey(ini, kAutoCaptureKey, boolToYN(data.cAutoCapture));
+    writeKey(ini, kTrayKey, boolToYN(data.cTray));
+    writeKey(ini, kAutoClearKey, boolToYN(data.cautoclean));
+    writeKey(ini, kAutoExpandKey, boolToYN(data.cAutoExpand));
+    writeKey(ini, kExtensionsKey, textToBase64(entriesToListText(data.extensions)));
+    writeKey(ini, kDirectoriesKey, textToBase64(entriesToListText(data.folders)));
     ini.flush();
 }
 
@@ -64,20 +79,16 @@ std::vector<std::string> restoreSettings(const std::string& path, TSettingsData&
     TIniUtilsObj ini(path);
     if (unreadLines)
         *unreadLines = ini.getUnreadLineCount();
-    ini.setWorkingSection("EVENTS");
-    data.events = decodeEvents(ini.readString("EVENTS", ""));
+    data.events = decodeEvents(readKey(ini, kEventsKey));
+    data.cAutoCapture = ynToBool(readKey(ini, kAutoCaptureKey));
+    data.cTray = ynToBool(readKey(ini, kTrayKey));
+    data.cautoclean = ynToBool(readKey(ini, kAutoClearKey));
+    data.cAutoExpand = ynToBool(readKey(ini, kAutoExpandKey));
 
-    ini.setWorkingSection("GLOBAL");
-    data.cAutoCapture = ynToBool(ini.readString("AUTOCAPTURE", "N"));
-    data.cTray = ynToBool(ini.readString("TRAY", "N"));
-    data.cautoclean = ynToBool(ini.readString("AUTOCLEAR", "N"));
-    data.cAutoExpand = ynToBool(ini.readString("AUTOEXPAND", "Y"));
-
-    ini.setWorkingSection("FILTERS");
     std::vector<std::string> added;
     // A list that cannot be restored stays as it was.
     try {
-        const std::string stored = ini.readString("EXTENSIONS", "");
+        const std::string stored = readKey(ini, kExtensionsKey);
         if (!isBlank(stored)) {
             const std::string text = base64ToText(stored);
             std::string commaSeparated;
@@ -97,7 +108,7 @@ std::vector<std::string> restoreSettings(const std::string& path, TSettingsData&
         added.clear();
     }
     try {
-        const std::string stored = ini.readString("DIRECTORIES", "");
+        const std::string stored = readKey(ini, kDirectoriesKey);
         const std::string text = isBlank(stored) ? std::string() : base64ToText(stored);
         // A value with no decodable group counts as blank and keeps the rows.
         if (!text.empty())
@@ -122,6 +133,29 @@ std::vector<std::string> saveSettings(const std::string& path, TSettingsData& da
     if (failure)
         std::rethrow_exception(failure);
     return added;
+}
+
+TViewSettings readViewSettings(const std::string& path)
+{
+    TIniUtilsObj ini(path);
+    TViewSettings data;
+    data.timeColumn = ynToBool(readKey(ini, kTimeColumnKey));
+    data.processColumn = ynToBool(readKey(ini, kProcessColumnKey));
+    // Whole megabytes; anything else is the default.
+    const std::string limit = std::string(trimmed(readKey(ini, kMemoryLimitKey)));
+    std::uint64_t megabytes = 0;
+    const auto [end, error] = std::from_chars(limit.data(), limit.data() + limit.size(), megabytes);
+    if (error == std::errc() && end == limit.data() + limit.size() && megabytes > 0 && megabytes < (1ull << 40))
+        data.memoryLimitMB = megabytes;
+    return data;
+}
+
+void writeViewColumns(const std::string& path, const TViewSettings& data)
+{
+    TIniUtilsObj ini(path);
+    writeKey(ini, kTimeColumnKey, boolToYN(data.timeColumn));
+    writeKey(ini, kProcessColumnKey, boolToYN(data.processColumn));
+    ini.flush();
 }
 
 void restoreDirsFilters(std::string_view listText, std::vector<std::string>& folders)

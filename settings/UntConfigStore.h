@@ -1,14 +1,17 @@
-// The settings that outlive a run, and their copy in "config.ini".
+// The settings that outlive a run, and their copy in "config.ini" (the keys: UntSettingsKeys.h).
 //
 // File layout, in this order when written from scratch:
 //   [EVENTS]  EVENTS      Base64 of one "Y"/"N" CR LF line per event number
 //   [GLOBAL]  AUTOCAPTURE, TRAY, AUTOCLEAR, AUTOEXPAND   "Y" or "N"
 //   [FILTERS] EXTENSIONS, DIRECTORIES   Base64 of the entries, each followed by CR LF
+// and, written by the main window when its columns change, read when it starts:
+//   [VIEWS]   TIMECOLUMN, PROCESSCOLUMN   "Y" or "N";  MEMORYLIMITMB   whole megabytes
 #pragma once
 
 #include "events/UntEvents.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +34,21 @@ struct TSettingsData {
     }
     friend bool operator==(const TSettingsData&, const TSettingsData&) = default;
 };
+
+// The main window's choices: the list's extra columns, and how much memory the views may use
+// before the window warns.
+struct TViewSettings {
+    bool timeColumn = false;
+    bool processColumn = false;
+    std::uint64_t memoryLimitMB = 2048;
+    friend bool operator==(const TViewSettings&, const TViewSettings&) = default;
+};
+
+// Missing keys, and a limit that is not a whole number of megabytes above 0, read as the defaults.
+TViewSettings readViewSettings(const std::string& path);
+// Writes the two column keys and nothing else; throws TIniWriteError when the file cannot be
+// written.
+void writeViewColumns(const std::string& path, const TViewSettings& data);
 
 // Writes the seven keys; throws TIniWriteError when the file cannot be written.
 void writeSettings(const std::string& path, const TSettingsData& data);

@@ -129,3 +129,14 @@ std::vector<TDriveInfo> drivesFromMountInfo(std::string_view text)
         drives.push_back(std::move(drive));
     return drives;
 }
+
+std::tm toLocalTime(std::time_t seconds)
+{
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    return local;
+}

@@ -5,6 +5,7 @@
 #include "util/UntText.h"
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,9 @@ std::string executableFolder();
 std::string getWindowsDir();
 // Windows: the drive of the Windows folder with "\" (C:\), "c:\" on failure. Linux: "/".
 std::string getSystemDriveRoot();
+
+// The local calendar time of a moment.
+std::tm toLocalTime(std::time_t seconds);
 
 // Opens a document, folder or web address with the desktop's handler. Fire and forget:
 // never blocks, reports nothing.

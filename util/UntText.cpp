@@ -15,6 +15,27 @@ bool sameText(std::string_view a, std::string_view b)
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldChar(x) == foldChar(y); });
 }
 
+bool containsFolded(std::string_view text, std::string_view folded)
+{
+    if (folded.empty())
+        return true;
+    if (text.size() < folded.size())
+        return false;
+    const char first = folded.front();
+    const char lower = first >= 'A' && first <= 'Z' ? static_cast<char>(first - 'A' + 'a') : first;
+    const std::size_t last = text.size() - folded.size();
+    for (std::size_t at = 0; at <= last; ++at) {
+        if (text[at] != first && text[at] != lower)
+            continue;
+        std::size_t i = 1;
+        while (i < folded.size() && foldChar(text[at + i]) == folded[i])
+            ++i;
+        if (i == folded.size())
+            return true;
+    }
+    return false;
+}
+
 std::string_view trimmed(std::string_view text)
 {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };

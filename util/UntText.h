@@ -27,6 +27,8 @@ constexpr char foldChar(char c)
 }
 std::string foldCase(std::string_view text);
 bool sameText(std::string_view a, std::string_view b);
+// Whether text holds folded (already passed through foldCase) anywhere, folding text the same way.
+bool containsFolded(std::string_view text, std::string_view folded);
 
 // Removes leading and trailing characters <= 0x20.
 std::string_view trimmed(std::string_view text);

@@ -8,7 +8,9 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 class TIconRegistry {
 public:
@@ -18,6 +20,13 @@ public:
     int extIconIndex(const std::string& name);
     // By the real file, folder or drive; 0 when the path does not exist.
     int pathIconIndex(const std::string& path);
+    // pathIconIndex in two steps, so the file system is asked away from the user-interface thread:
+    // lookUpPath, on any thread, answers what the registry needs to know of a real path (the
+    // shell's index itself on Windows, what the path names elsewhere); pathIconIndexOf, on the
+    // user-interface thread, turns the answer into the index, or into nothing when the path is a
+    // file whose picture goes by its name (extIconIndex).
+    static int lookUpPath(std::string_view path);
+    std::optional<int> pathIconIndexOf(int answer);
     // The human-readable type of files with this extension (empty when unknown).
     QString typeName(const std::string& name) const;
 

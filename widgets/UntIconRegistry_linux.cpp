@@ -3,6 +3,7 @@
 // the next index.
 #include "widgets/UntIconRegistry.h"
 
+#include "util/UntPathKind.h"
 #include "util/UntText.h"
 
 #include <QApplication>
@@ -70,8 +71,20 @@ struct TIconRegistry::TPlatform {
 
     int driveIndex()
     {
-        return themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
+        if (drive < 0)
+            drive = themedIndex(QStringLiteral("drive"), {QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
+        return drive;
     }
+    int folderIndex()
+    {
+        if (folder < 0)
+            folder = themedIndex(QStringLiteral("folder"),
+                                 {QStringLiteral("folder"), QStringLiteral("inode-directory")}, QStyle::SP_DirIcon);
+        return folder;
+    }
+
+    int drive = -1;
+    int folder = -1;
 };
 
 TIconRegistry::TIconRegistry() : platform_(std::make_unique<TPlatform>())
@@ -100,15 +113,31 @@ int TIconRegistry::pathIconIndex(const std::string& path)
     const QFileInfo info(QString::fromStdString(path));
     if (path.empty() || !info.exists())
         return 0;
-    if (info.isDir()) {
-        if (QStorageInfo(info.absoluteFilePath()).rootPath() == info.absoluteFilePath())
-            return platform_->driveIndex();
-        return platform_->themedIndex(QStringLiteral("folder"),
-                                      {QStringLiteral("folder"), QStringLiteral("inode-directory")},
-                                      QStyle::SP_DirIcon);
-    }
+    if (info.isDir())
+        return QStorageInfo(info.absoluteFilePath()).rootPath() == info.absoluteFilePath() ? platform_->driveIndex()
+                                                                                           : platform_->folderIndex();
     const int byType = platform_->mimeIconIndex(info.fileName());
     return byType != 0 ? byType : extIconIndex(path);
+}
+
+int TIconRegistry::lookUpPath(std::string_view path)
+{
+    return static_cast<int>(lookupPathKind(path));
+}
+
+std::optional<int> TIconRegistry::pathIconIndexOf(int answer)
+{
+    switch (static_cast<TPathKind>(answer)) {
+    case TPathKind::Missing:
+        return 0;
+    case TPathKind::Folder:
+        return platform_->folderIndex();
+    case TPathKind::Drive:
+        return platform_->driveIndex();
+    case TPathKind::File:
+        break;
+    }
+    return std::nullopt;
 }
 
 QString TIconRegistry::typeName(const std::string& name) const

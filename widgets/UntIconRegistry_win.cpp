@@ -91,6 +91,32 @@ int TIconRegistry::pathIconIndex(const std::string& path)
     return shellIconIndex(path, 0, SHGFI_SYSICONINDEX);
 }
 
+int TIconRegistry::lookUpPath(std::string_view path)
+{
+    // The shell wants COM on the thread that asks; a thread of ours asks for as long as it lives.
+    struct TComOnThisThread {
+        bool started = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+        ~TComOnThisThread()
+        {
+            if (started)
+                CoUninitialize();
+        }
+    };
+    thread_local TComOnThisThread com;
+    if (path.empty())
+        return 0;
+    // A folder node's path ends in a separator, which the shell refuses for a file.
+    std::string name(path);
+    while (name.size() > 3 && (name.back() == '\\' || name.back() == '/'))
+        name.pop_back();
+    return shellIconIndex(name, 0, SHGFI_SYSICONINDEX);
+}
+
+std::optional<int> TIconRegistry::pathIconIndexOf(int answer)
+{
+    return answer;
+}
+
 QString TIconRegistry::typeName(const std::string& name) const
 {
     SHFILEINFOW info{};

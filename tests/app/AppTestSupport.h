@@ -4,15 +4,22 @@
 #include "app/UntMain.h"
 #include "app/UntSettingsLink.h"
 #include "capture/UntCaptureBackend.h"
+#include "events/UntEvents.h"
 #include "pipeline/UntItemsStackThread.h"
+#include "widgets/UntGlassProgressBar.h"
+#include "widgets/UntGlassToolButton.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractItemModelTester>
 #include <QBrush>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,6 +68,16 @@ public:
     bool trayOnClose() const override { return cTray; }
     void setRecordMode(bool recording) override { recordMode = recording; }
     void showModal(QWidget*) override { ++modalShows; }
+    TViewSettings viewSettings() const override { return view; }
+    void saveViewColumns(const TViewSettings& data) override
+    {
+        view.timeColumn = data.timeColumn;
+        view.processColumn = data.processColumn;
+        ++viewSaves;
+    }
+
+    TViewSettings view; // as config.ini holds them
+    int viewSaves = 0;
 };
 
 // A capture backend whose events the test hands in; it runs until stopped.
@@ -156,26 +173,27 @@ inline QString colourName(const QVariant& foreground)
     return QStringLiteral(" [") + colour.name() + QStringLiteral("]");
 }
 
-// One line per node of an item model, in display order: two spaces per level, text, colour.
-inline std::string printTreeModel(const QAbstractItemModel& model, const QModelIndex& parent = {}, int level = 0)
+// One line per row of a tree model, in display order: two spaces per depth, text, colour.
+inline std::string printTreeModel(const QAbstractItemModel& model)
 {
     std::string out;
-    for (int row = 0; row < model.rowCount(parent); ++row) {
-        const QModelIndex index = model.index(row, 0, parent);
-        out += std::string(2u * static_cast<unsigned>(level), ' ') + index.data().toString().toStdString() +
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex index = model.index(row, 0);
+        const int depth = index.data(kRowDepthRole).toInt();
+        out += std::string(2u * static_cast<unsigned>(depth), ' ') + index.data().toString().toStdString() +
                colourName(index.data(Qt::ForegroundRole)).toStdString() + "\n";
-        out += printTreeModel(model, index, level + 1);
     }
     return out;
 }
 
-// One line per row: the column texts separated by " | ", then the row's colour.
-inline std::string printListModel(const QAbstractItemModel& model)
+// One line per row: the texts of the first columns (the four of the report unless asked for
+// more) separated by " | ", then the row's colour.
+inline std::string printListModel(const QAbstractItemModel& model, int columns = 4)
 {
     std::string out;
     for (int row = 0; row < model.rowCount(); ++row) {
         QStringList cells;
-        for (int column = 0; column < model.columnCount(); ++column)
+        for (int column = 0; column < std::min(columns, model.columnCount()); ++column)
             cells << model.index(row, column).data().toString();
         out += cells.join(QStringLiteral(" | ")).toStdString() +
                colourName(model.index(row, 0).data(Qt::ForegroundRole)).toStdString() + "\n";
@@ -198,4 +216,73 @@ struct TModelCheck {
 template <class F> bool waitFor(F condition, int milliseconds = 20000)
 {
     return QTest::qWaitFor(condition, milliseconds);
+}
+
+// A window with fake capture and settings, its models under the model checks.
+struct Window {
+    TFakeCapture capture;
+    TFakeSettings settings;
+    std::unique_ptr<TFrmMain> frm;
+    std::unique_ptr<TModelCheck> check;
+    std::unique_ptr<QSignalSpy> ended;
+
+    explicit Window(std::function<void(TMainServices&)> adjust = {})
+    {
+        TMainServices services = capture.services();
+        if (adjust)
+            adjust(services);
+        frm = std::make_unique<TFrmMain>(std::move(services));
+        frm->setSettingsWindow(&settings);
+        check = std::make_unique<TModelCheck>(*frm);
+        ended = std::make_unique<QSignalSpy>(frm.get(), &TFrmMain::programEnd);
+    }
+    const TFrmMain::TControls& c() const { return frm->controls(); }
+
+    // Presses Record and waits for the monitor thread's first step.
+    void record()
+    {
+        c().tbRecord->click();
+        ASSERT_TRUE(waitFor([&] { return frm->recordPicture() == 11 && capture.backend; }));
+        ASSERT_TRUE(waitFor([&] { return frm->shellMonitor()->getState() == TMonitorState::Recording; }));
+    }
+    void stop()
+    {
+        c().tbRecord->click();
+        ASSERT_TRUE(waitFor([&] { return frm->recordPicture() == 8; }));
+    }
+    // Hands the events to the queue and waits until the worker has delivered them.
+    void deliver(std::vector<TItemObj> items)
+    {
+        const std::size_t rows = frm->eventList().rowCount() + items.size();
+        capture.backend->add(std::move(items));
+        ASSERT_TRUE(waitFor([&] { return frm->eventList().rowCount() == rows && c().P->isHidden(); }));
+    }
+};
+
+// Answers the save dialog with *target and keeps what the export said on success.
+class TSaveTo final : public TExportUi {
+public:
+    explicit TSaveTo(const QString* target, QString* success = nullptr) : target_(target), success_(success) {}
+    std::optional<QString> askFileName(QWidget*) override { return *target_; }
+    void showSuccess(QWidget*, const QString& text) override
+    {
+        if (success_)
+            *success_ = text;
+    }
+    void showFailure(QWidget*, const QString&) override {}
+    void beginProgress(QWidget*, std::size_t, std::function<void()>) override {}
+    void showProgress(std::size_t, std::size_t) override {}
+    void endProgress() override {}
+
+private:
+    const QString* target_;
+    QString* success_;
+};
+
+inline std::vector<TItemObj> creates(const std::string& folder, int count)
+{
+    std::vector<TItemObj> items;
+    for (int i = 0; i < count; ++i)
+        items.emplace_back(folder + "f" + std::to_string(i) + ".txt", "", evCreate);
+    return items;
 }

@@ -2,6 +2,7 @@
 // build: main window in tree view and in list view, the About box, the settings pages.
 #include "AppTestSupport.h"
 #include "app/UntAbout.h"
+#include "app/UntFindBar.h"
 #include "app/UntSettingsAdapter.h"
 #include "events/UntEvents.h"
 #include "settingsui/UntSettings.h"
@@ -15,6 +16,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -34,32 +36,39 @@ bool save(QWidget& widget, const QString& folder, const QString& name)
 // A few events of an ordinary day, in the paths of the system the program runs on.
 std::vector<TItemObj> sampleEvents()
 {
+    // Spread over a few seconds, from the processes a desktop runs.
+    const auto start = std::chrono::system_clock::now() - std::chrono::seconds(5);
+    int step = 0;
+    const auto from = [&](int pid, const char* process) {
+        return TEventOrigin{start + std::chrono::milliseconds(437 * step++), pid, process};
+    };
     if (kNativePathStyle == TPathStyle::Windows)
         return {
-            {"C:\\Users\\Ann\\Documents\\report.docx", "", evCreate},
-            {"C:\\Users\\Ann\\Documents\\report.docx", "", evUpdateFile},
-            {"C:\\Users\\Ann\\Documents\\notes.txt", "", evCreate},
-            {"C:\\Users\\Ann\\Documents\\draft.txt", "C:\\Users\\Ann\\Documents\\final.txt", evRenameFile},
-            {"C:\\Users\\Ann\\Pictures\\Holiday", "", evMkDir},
-            {"C:\\Users\\Ann\\Pictures\\Holiday\\beach.jpg", "", evCreate},
-            {"C:\\Users\\Ann\\Downloads\\setup.zip", "", evDelete},
-            {"C:\\Windows\\Temp\\install.log", "", evUpdateFile},
-            {"C:\\ProgramData\\Cache\\old", "", evRmDir},
-            {"C:\\Windows\\System32\\drivers\\etc\\hosts", "", evAttributes},
-            {"D:\\Share\\Archive", "D:\\Share\\Archive 2025", evRenameFolder},
+            {"C:\\Users\\Ann\\Documents\\report.docx", "", evCreate, from(2211, "WINWORD.EXE")},
+            {"C:\\Users\\Ann\\Documents\\report.docx", "", evUpdateFile, from(2211, "WINWORD.EXE")},
+            {"C:\\Users\\Ann\\Documents\\notes.txt", "", evCreate, from(1840, "notepad.exe")},
+            {"C:\\Users\\Ann\\Documents\\draft.txt", "C:\\Users\\Ann\\Documents\\final.txt", evRenameFile,
+             from(1511, "explorer.exe")},
+            {"C:\\Users\\Ann\\Pictures\\Holiday", "", evMkDir, from(1511, "explorer.exe")},
+            {"C:\\Users\\Ann\\Pictures\\Holiday\\beach.jpg", "", evCreate, from(1511, "explorer.exe")},
+            {"C:\\Users\\Ann\\Downloads\\setup.zip", "", evDelete, from(1511, "explorer.exe")},
+            {"C:\\Windows\\Temp\\install.log", "", evUpdateFile, from(612, "msiexec.exe")},
+            {"C:\\ProgramData\\Cache\\old", "", evRmDir, from(3310, "cleanmgr.exe")},
+            {"C:\\Windows\\System32\\drivers\\etc\\hosts", "", evAttributes, from(3312, "attrib.exe")},
+            {"D:\\Share\\Archive", "D:\\Share\\Archive 2025", evRenameFolder, {}},
         };
     return {
-        {"/home/ann/Documents/report.odt", "", evCreate},
-        {"/home/ann/Documents/report.odt", "", evUpdateFile},
-        {"/home/ann/Documents/notes.txt", "", evCreate},
-        {"/home/ann/Documents/draft.txt", "/home/ann/Documents/final.txt", evRenameFile},
-        {"/home/ann/Pictures/holiday", "", evMkDir},
-        {"/home/ann/Pictures/holiday/beach.jpg", "", evCreate},
-        {"/home/ann/Downloads/setup.tar.gz", "", evDelete},
-        {"/var/log/syslog", "", evUpdateFile},
-        {"/var/cache/old", "", evRmDir},
-        {"/etc/hosts", "", evAttributes},
-        {"/srv/share/archive", "/srv/share/archive-2025", evRenameFolder},
+        {"/home/ann/Documents/report.odt", "", evCreate, from(2211, "soffice.bin")},
+        {"/home/ann/Documents/report.odt", "", evUpdateFile, from(2211, "soffice.bin")},
+        {"/home/ann/Documents/notes.txt", "", evCreate, from(1840, "gedit")},
+        {"/home/ann/Documents/draft.txt", "/home/ann/Documents/final.txt", evRenameFile, from(3302, "mv")},
+        {"/home/ann/Pictures/holiday", "", evMkDir, from(1511, "nautilus")},
+        {"/home/ann/Pictures/holiday/beach.jpg", "", evCreate, from(1511, "nautilus")},
+        {"/home/ann/Downloads/setup.tar.gz", "", evDelete, from(3307, "rm")},
+        {"/var/log/syslog", "", evUpdateFile, from(612, "rsyslogd")},
+        {"/var/cache/old", "", evRmDir, from(3310, "rm")},
+        {"/etc/hosts", "", evAttributes, from(3312, "chmod")},
+        {"/srv/share/archive", "/srv/share/archive-2025", evRenameFolder, {}},
     };
 }
 
@@ -101,7 +110,21 @@ int main(int argc, char** argv)
     bool ok = save(frm, folder, QStringLiteral("main-tree.png"));
     frm.controls().tbList->click();
     ok = save(frm, folder, QStringLiteral("main-list.png")) && ok;
+    // The list's own columns, and the find bar over both views.
+    frm.controls().TimeColumn1->trigger();
+    frm.controls().ProcessColumn1->trigger();
+    frm.resize(900, 351);
+    ok = save(frm, folder, QStringLiteral("main-list-columns.png")) && ok;
+    frm.controls().Find1->trigger();
+    frm.controls().FindBar->setText(QStringLiteral("ann report"));
+    if (!waitFor([&] { return frm.eventViews().isFindDone(); }))
+        return 1;
+    ok = save(frm, folder, QStringLiteral("main-find-list.png")) && ok;
     frm.controls().tbTree->click();
+    ok = save(frm, folder, QStringLiteral("main-find-tree.png")) && ok;
+    frm.controls().FindBar->setText({});
+    frm.controls().FindBar->hide();
+    frm.resize(635, 351);
     about.show();
     ok = save(about, folder, QStringLiteral("about.png")) && ok;
     about.hide();

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <string>
 #include <thread>
@@ -93,6 +95,44 @@ TEST(ItemsStack, PausedEventsArriveAsOneBatchInOrderOnResume)
     EXPECT_EQ(w.sink.log, expected);
     // Handed over in chunks, not one hand-off per event.
     EXPECT_LT(w.invoker.calls, 50);
+}
+
+// The worker prepares each surviving event before the hand-off that delivers it, chunk by chunk
+// rather than all at once, and never on the invoker's side.
+TEST(ItemsStack, EachSurvivorIsPreparedOnTheWorkerBeforeItsStep)
+{
+    class TPreparingSink : public TRecordingSink {
+    public:
+        std::vector<std::string> prepared;
+        std::vector<std::size_t> logSizeAtPrepare;
+        std::thread::id preparedOn;
+        void prepare(const TItemObj& item) override
+        {
+            prepared.push_back(item.getItem1());
+            logSizeAtPrepare.push_back(log.size());
+            preparedOn = std::this_thread::get_id();
+        }
+    };
+    TCountingInvoker invoker;
+    TPreparingSink sink;
+    auto clock = std::make_unique<TManualClock>();
+    TManualClock* tick = clock.get();
+    TItemsStack stack(invoker, sink, std::move(clock), TPathStyle::Windows);
+    stack.setExtFilters(".txt\r\n");
+    const int count = TItemsStack::kChunkEvents * 2 + 10;
+    for (int i = 0; i < count; ++i)
+        stack.addItem("C:\\f" + std::to_string(i) + (i == 3 ? ".doc" : ".txt"), "", evCreate);
+    stack.start();
+    ASSERT_TRUE(tick->step());
+    ASSERT_EQ(sink.prepared.size(), static_cast<std::size_t>(count - 1)) << "the filtered event is not prepared";
+    EXPECT_EQ(sink.prepared[3], "C:\\f4.txt");
+    EXPECT_NE(sink.preparedOn, std::this_thread::get_id());
+    for (std::size_t i = 0; i < sink.prepared.size(); ++i) {
+        const auto step = std::find(sink.log.begin(), sink.log.end(), "tree " + sink.prepared[i]);
+        ASSERT_NE(step, sink.log.end());
+        EXPECT_LE(sink.logSizeAtPrepare[i], static_cast<std::size_t>(step - sink.log.begin()));
+    }
+    EXPECT_GT(sink.logSizeAtPrepare.back(), 1u) << "later chunks are prepared after earlier ones were delivered";
 }
 
 TEST(ItemsStack, FilteredEventsAreSkippedAndProgressKeepsBatchIndexes)

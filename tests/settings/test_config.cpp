@@ -304,3 +304,28 @@ TEST(ConfigPath, IsConfigIniNextToTheRunningProgram)
     EXPECT_TRUE(pathExists(folder + "settings_tests"));
 #endif
 }
+
+TEST(ConfigStore, ViewColumnsAreKeysOfTheirOwnAndTheMemoryLimitIsReadInMegabytes)
+{
+    TTestTempFolder folder;
+    const std::string path = folder.path("config.ini");
+    EXPECT_EQ(readViewSettings(path), TViewSettings{}) << "no file: both columns hidden, 2 GB";
+
+    // Writing the columns leaves every other line of a hand-kept file as it was.
+    const std::string kept = "; kept by hand\r\n" + kDefaultFile + "\r\n[VIEWS]\r\nMEMORYLIMITMB=512\r\n";
+    writeBytes(path, kept);
+    TViewSettings view = readViewSettings(path);
+    EXPECT_EQ(view.memoryLimitMB, 512u);
+    view.timeColumn = true;
+    writeViewColumns(path, view);
+    EXPECT_EQ(readBytes(path), kept + "TIMECOLUMN=Y\r\nPROCESSCOLUMN=N\r\n");
+    EXPECT_EQ(readViewSettings(path), view);
+    TSettingsData data;
+    restoreSettings(path, data);
+    EXPECT_EQ(data, TSettingsData{}) << "the settings window reads what it read before";
+
+    for (const char* limit : {"0", "-5", "2GB", "", "99999999999999999999"}) {
+        writeBytes(path, std::string("[VIEWS]\r\nMEMORYLIMITMB=") + limit + "\r\n");
+        EXPECT_EQ(readViewSettings(path).memoryLimitMB, 2048u) << limit;
+    }
+}

@@ -9,6 +9,13 @@ TEST(TextFolding, FoldsOnlyAsciiLetters)
     EXPECT_TRUE(sameText("abc", "ABC"));
     EXPECT_FALSE(sameText("\xC3\x89", "\xC3\xA9")); // É against é
     EXPECT_FALSE(sameText("abc", "abcd"));
+
+    // Search for an already folded word: anywhere, any ASCII case, other bytes exactly.
+    EXPECT_TRUE(containsFolded("/home/Ann/notes.txt", "ANN/NO"));
+    EXPECT_TRUE(containsFolded("aaab", "AAB")) << "a false start is not the end";
+    EXPECT_TRUE(containsFolded("x", ""));
+    EXPECT_FALSE(containsFolded("an", "ANN"));
+    EXPECT_FALSE(containsFolded("/\xC3\xA9t\xC3\xA9", "\xC3\x89T"));
 }
 
 TEST(TextTrimming, RemovesControlsAndBlanksAtBothEnds)

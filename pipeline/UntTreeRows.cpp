@@ -1,0 +1,3 @@
+#include "pipeline/UntTreeRowsImpl.h"
+
+template class TTreeRowsOf<TEventTree>;
