@@ -91,13 +91,13 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
                 return "is a folder: " + name;
             return {};
         });
-    std::vector<std::string> backendNames;
+    std::vector<std::string> backendWords;
     std::string backendHelp = "Capture backend:";
-    for (const TBackendName& name : companionBackends()) {
-        backendHelp += std::string(backendNames.empty() ? " " : ", ") + name.name;
-        backendNames.push_back(name.name);
+    for (const TBackendName& name : backendNames()) {
+        backendHelp += std::string(backendWords.empty() ? " " : ", ") + name.name;
+        backendWords.push_back(name.name);
     }
-    app.add_option("--backend", backend, backendHelp)->check(CLI::IsMember(backendNames));
+    app.add_option("--backend", backend, backendHelp)->check(CLI::IsMember(backendWords));
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -124,9 +124,7 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     options.format = format == "json" ? TOutputFormat::Json : TOutputFormat::Text;
     if (durationOption->count() > 0)
         options.duration = duration;
-    for (const TBackendName& name : companionBackends())
-        if (backend == name.name)
-            options.backend = name.kind;
+    options.backend = backendKindNamed(backend).value_or(TBackendKind::Auto);
     options.reportPath = report;
     return {options, 0};
 }

@@ -64,8 +64,3 @@ void TCompanionConsole::waitForStop(std::optional<double> seconds)
             return;
     }
 }
-
-std::vector<TBackendName> companionBackends()
-{
-    return {{"auto", TBackendKind::Auto}, {"fanotify", TBackendKind::Fanotify}, {"inotify", TBackendKind::Inotify}};
-}
