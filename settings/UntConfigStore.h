@@ -4,6 +4,8 @@
 //   [EVENTS]  EVENTS      Base64 of one "Y"/"N" CR LF line per event number
 //   [GLOBAL]  AUTOCAPTURE, TRAY, AUTOCLEAR, AUTOEXPAND   "Y" or "N"
 //   [FILTERS] EXTENSIONS, DIRECTORIES   Base64 of the entries, each followed by CR LF
+// and, set by hand only (no window writes it, every save keeps it):
+//   [CAPTURE] BACKEND     the capture backend, by the names of the companion's --backend
 #pragma once
 
 #include "events/UntEvents.h"
@@ -42,6 +44,9 @@ void writeSettings(const std::string& path, const TSettingsData& data);
 // for what the file holds; unreadLines, when given, gets the number of lines not understood.
 std::vector<std::string> restoreSettings(const std::string& path, TSettingsData& data,
                                          std::size_t* unreadLines = nullptr);
+
+// [CAPTURE] BACKEND as written, blanks around it removed; "auto" when the key is missing or blank.
+std::string readCaptureBackend(const std::string& path);
 
 // What the programs say once about a settings file with lines they could not read.
 std::string unreadSettingsText(const std::string& path, std::size_t unreadLines);
