@@ -1,6 +1,9 @@
 // Capture cost of a burst of file creations: the same shell workload run once with no monitor
 // (the baseline) and once while the fanotify monitor records the folder, the captured run timed
-// until the last event has been delivered. Prints the ratio captured / baseline.
+// until the last event has been delivered. Prints the ratio captured / baseline, for fanotify in
+// this process and through the capture helper, and the helper's time as a ratio of the former.
+#include "BenchRatio.h"
+#include "capture/UntHelperBackend_linux.h"
 #include "monitor/UntShellMonitorThread.h"
 
 #include <benchmark/benchmark.h>
@@ -83,7 +86,17 @@ public:
     void clearViews() override {}
 };
 
-void BM_BurstCapturedVsUncaptured(benchmark::State& state)
+// fanotify in this process, or through the helper of this build.
+TBackendChoice openBackend(bool helper)
+{
+    if (!helper)
+        return chooseBackend(TBackendKind::Fanotify);
+    std::string whyNot;
+    auto backend = openHelperBackend(FM_HELPER_PATH, whyNot);
+    return {std::move(backend), whyNot};
+}
+
+void BM_BurstCapturedVsUncaptured(benchmark::State& state, bool helper)
 {
     using clock = std::chrono::steady_clock;
     double baseline = 0;
@@ -96,7 +109,7 @@ void BM_BurstCapturedVsUncaptured(benchmark::State& state)
         std::filesystem::remove_all(plain);
 
         const std::string watched = makeFolder();
-        TBackendChoice choice = chooseBackend(TBackendKind::Fanotify);
+        TBackendChoice choice = openBackend(helper);
         if (!choice.backend) {
             state.SkipWithError(choice.reason.c_str());
             std::filesystem::remove_all(watched);
@@ -126,8 +139,16 @@ void BM_BurstCapturedVsUncaptured(benchmark::State& state)
         static_cast<double>(kFiles) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_BurstCapturedVsUncaptured)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_BurstCapturedVsUncaptured, fanotify, false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_BurstCapturedVsUncaptured, helper, true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 } // namespace
 
-BENCHMARK_MAIN();
+FM_BENCHMARK_MAIN_WITH_RATIOS({"BM_BurstCapturedVsUncaptured/helper/iterations:5/manual_time",
+                               "BM_BurstCapturedVsUncaptured/fanotify/iterations:5/manual_time"})

@@ -105,7 +105,7 @@ private:
 
     TEventSink* queue_ = nullptr;
     std::atomic<std::uint64_t> overflows_{0};
-    std::atomic<std::uint64_t> refusedWatches_{0};
+    std::atomic<std::uint64_t> refusedRoots_{0};
     std::atomic<std::uint64_t> unresolvedPaths_{0};
     std::atomic<std::uint64_t> undecodedEvents_{0};
     mutable std::mutex warningsMutex_;
@@ -123,7 +123,7 @@ void TDirChangesBackend::open(TEventSink& queue)
 
 void TDirChangesBackend::refuse(const std::string& text)
 {
-    refusedWatches_.fetch_add(1);
+    refusedRoots_.fetch_add(1);
     warn(text);
 }
 
@@ -145,7 +145,7 @@ TCaptureCounters TDirChangesBackend::counters() const
     const TCaptureCounters shell = receiver_.counters();
     TCaptureCounters result;
     result.overflows = overflows_.load();
-    result.refusedWatches = refusedWatches_.load();
+    result.refusedRoots = refusedRoots_.load();
     result.unresolvedPaths = unresolvedPaths_.load() + shell.unresolvedPaths;
     result.undecodedEvents = undecodedEvents_.load() + shell.undecodedEvents;
     return result;

@@ -48,25 +48,9 @@ public:
     {
         TCaptureCounters result;
         result.overflows = overflows_.load();
-        result.refusedWatches = refusedRoots();
+        result.refusedRoots = refusedRoots();
         result.unresolvedPaths = unresolvedPaths_.load();
-        std::lock_guard lock(fallbackMutex_); // a drive mounted later may bring the fallback
-        if (fallback_) {
-            const TCaptureCounters more = fallback_->counters();
-            result.overflows += more.overflows;
-            result.refusedWatches += more.refusedWatches;
-            result.unresolvedPaths += more.unresolvedPaths;
-        }
-        return result;
-    }
-    std::vector<std::string> warnings() const override
-    {
-        std::vector<std::string> result = TLinuxBackend::warnings();
-        std::lock_guard lock(fallbackMutex_);
-        if (fallback_)
-            for (std::string& more : fallback_->warnings())
-                result.push_back(std::move(more));
-        return result;
+        return withFallback(result);
     }
 
 private:
@@ -76,7 +60,6 @@ private:
         std::vector<TItemObj> items;
     };
 
-    bool watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why);
     void drain();
     void releaseRoot(const std::string& root) override;
     bool watchesRoot(const std::string& root) const override;
@@ -89,9 +72,6 @@ private:
 
     TFdObj group_;
     const bool inotifyFallback_;
-    // Roots on filesystems that refuse a mark, watched folder by folder in the same loop.
-    std::unique_ptr<TInotifySource> fallback_; // set on the monitor thread under fallbackMutex_
-    mutable std::mutex fallbackMutex_;
     const int selfPid_ = static_cast<int>(::getpid());
 
     TEventKinds kinds_{};

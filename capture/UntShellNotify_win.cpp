@@ -96,7 +96,7 @@ struct TShellNotifyReceiver::TState {
     TEventSink* queue = nullptr;
     std::atomic<DWORD> threadId{0};
     std::atomic<bool> stopRequested{false};
-    std::atomic<std::uint64_t> refusedWatches{0};
+    std::atomic<std::uint64_t> refusedRoots{0};
     std::atomic<std::uint64_t> unresolvedPaths{0};
     std::atomic<std::uint64_t> undecodedEvents{0};
     // Members end in reverse order: watches, then the window they report to, then COM.
@@ -165,7 +165,7 @@ bool TShellNotifyReceiver::addWatch(const std::string& root, const TEventKinds& 
         registered = id != 0;
     }
     if (!registered)
-        state_->refusedWatches.fetch_add(1);
+        state_->refusedRoots.fetch_add(1);
     state_->notifyList.push_back(std::move(watch));
     return registered;
 }
@@ -217,7 +217,7 @@ bool TShellNotifyReceiver::stopRequested() const
 TCaptureCounters TShellNotifyReceiver::counters() const
 {
     TCaptureCounters result;
-    result.refusedWatches = state_->refusedWatches.load();
+    result.refusedRoots = state_->refusedRoots.load();
     result.unresolvedPaths = state_->unresolvedPaths.load();
     result.undecodedEvents = state_->undecodedEvents.load();
     return result;

@@ -97,8 +97,8 @@ kill -INT "$LINUX_PID" "$WINE_PID"
 wait "$LINUX_PID" "$WINE_PID" 2>/dev/null || true
 linux_captured=$(($(count_events "$LINUX_OUT") - linux_before))
 wine_captured=$(($(count_events "$WINE_OUT") - wine_before))
-linux_said=$(grep -h "lost events" "$LINUX_OUT.err" || echo "no lost events")
-wine_said=$(grep -h "lost events" "$WINE_OUT.err" || echo "no lost events")
+linux_said=$(grep -hE "events? lost" "$LINUX_OUT.err" || echo "no events lost")
+wine_said=$(grep -hE "events? lost" "$WINE_OUT.err" || echo "no events lost")
 
 echo
 echo "Directory reads under Wine against inotify: $COUNT files, each created, written, renamed and deleted"
