@@ -67,6 +67,8 @@ TBackendChoice chooseBackend(TBackendKind wanted)
 
 std::vector<TBackendName> backendNames()
 {
-    return {{"auto", TBackendKind::Auto}, {"fanotify", TBackendKind::Fanotify},
-            {"helper", TBackendKind::Helper},     {"inotify", TBackendKind::Inotify}};
+    return {{"auto", TBackendKind::Auto},
+            {"fanotify", TBackendKind::Fanotify},
+            {"helper", TBackendKind::Helper},
+            {"inotify", TBackendKind::Inotify}};
 }
