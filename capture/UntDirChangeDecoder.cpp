@@ -17,6 +17,9 @@ std::string_view parentName(std::string_view name)
 
 // Wine's late names come through at most this many renames of the folders above them.
 constexpr int kMaxCarries = 16;
+// Folders gone that late names are still looked for below; a drive's worth of deleted folders
+// must not grow without end.
+constexpr std::size_t kMaxGoneFolders = 1024;
 
 } // namespace
 
@@ -81,6 +84,34 @@ void TDirChangeDecoder::forgetRenamesInto(const std::string& folder)
     std::erase_if(renamedFolders_, [&](const auto& entry) { return isUnder(entry.second, folder, kStyle); });
 }
 
+void TDirChangeDecoder::noteGone(const std::string& folder)
+{
+    if (!goneFolders_.insert(foldCase(folder)).second)
+        return;
+    goneOrder_.push_back(foldCase(folder));
+    if (goneOrder_.size() > kMaxGoneFolders) {
+        goneFolders_.erase(goneOrder_.front());
+        goneOrder_.pop_front();
+    }
+}
+
+void TDirChangeDecoder::noteMade(const std::string& name)
+{
+    // Its entry in goneOrder_ stays until it comes to the front: erasing it again there is harmless.
+    if (!goneFolders_.empty())
+        goneFolders_.erase(foldCase(name));
+}
+
+bool TDirChangeDecoder::belowGone(std::string_view name) const
+{
+    if (goneFolders_.empty())
+        return false;
+    for (std::string_view above = parentName(name); !above.empty(); above = parentName(above))
+        if (goneFolders_.contains(foldCase(above)))
+            return true;
+    return false;
+}
+
 void TDirChangeDecoder::indexAhead()
 {
     namedBelow_.clear();
@@ -111,6 +142,7 @@ void TDirChangeDecoder::removed(TBatch& batch, const std::string& name)
 {
     if (known_.remove(name)) {
         forgetRenamesInto(name);
+        noteGone(name);
         emit(batch, evRmDir, name);
     } else {
         emit(batch, evDelete, name);
@@ -135,6 +167,7 @@ void TDirChangeDecoder::renamed(TBatch& batch, const std::string& from, const st
 {
     const bool folder = known_.contains(from) || namedBelowLater(rawTo, index) ||
                         (!goneLater(rawTo, index) && probe_(fullPath(to)) == TPathKind::Folder);
+    noteMade(to);
     if (folder) {
         known_.move(from, to);
         noteRename(from, to);
@@ -165,6 +198,16 @@ void TDirChangeDecoder::decodeHeldRecords(TBatch& batch, bool final)
             continue;
         }
         const std::string name = carriedOver(record.name);
+        if (record.action != kDirRenamedNew && pendingOld_) {
+            // A name below the old half of a rename whose new half never came: a folder moved
+            // out of the tree, and this is a late name from where it went.
+            if (name.size() > pendingOld_->size() && isUnder(name, *pendingOld_, kStyle))
+                known_.add(*pendingOld_);
+            flushRename(batch);
+        }
+        // Happened where the folder went, outside the tree.
+        if (belowGone(name))
+            continue;
         const bool adds = record.action == kDirAdded || (record.action == kDirRenamedNew && !pendingOld_);
         bool folder = false;
         if (adds) {
@@ -181,12 +224,11 @@ void TDirChangeDecoder::decodeHeldRecords(TBatch& batch, bool final)
         // Whatever a record names lies in folders.
         if (const std::string_view parent = parentName(name); !parent.empty())
             known_.add(parent);
-        if (record.action != kDirRenamedNew)
-            flushRename(batch);
         if (adds) {
             // A new name alone was moved in from where nothing is watched: it is added.
             if (folder)
                 known_.add(name);
+            noteMade(name);
             emit(batch, folder ? evMkDir : evCreate, name);
             continue;
         }

@@ -10,7 +10,9 @@
 //
 // A folder is known from what the records show (created, renamed, or above a named path) and
 // from the probe. Wine reports what happens inside a renamed folder under the folder's old name;
-// such a name, whose parent is no known folder, is carried over to the folder's new name.
+// such a name, whose parent is no known folder, is carried over to the folder's new name. It
+// also goes on reporting what happens in a folder moved out of the tree under its old name:
+// names below a folder that went, with nothing made there since, are left out.
 #pragma once
 
 #include "capture/UntCaptureBackend.h"
@@ -19,10 +21,12 @@
 #include "events/UntItemObj.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // The actions of a change record (FILE_ACTION_ADDED and the rest).
@@ -87,6 +91,9 @@ private:
     std::string carriedOver(std::string name) const;
     void noteRename(const std::string& from, const std::string& to);
     void forgetRenamesInto(const std::string& folder);
+    void noteGone(const std::string& folder);
+    void noteMade(const std::string& name);
+    bool belowGone(std::string_view name) const;
     void indexAhead();
     bool namedBelowLater(const std::string& rawName, std::size_t index) const;
     bool goneLater(const std::string& rawName, std::size_t index) const;
@@ -107,6 +114,9 @@ private:
     TUpdateThrottle throttle_;
     // Old folder name (folded) to the name it was renamed to, for Wine's late names.
     std::unordered_map<std::string, std::string> renamedFolders_;
+    // Folders removed or moved away (folded), the oldest forgotten first past a bound.
+    std::unordered_set<std::string> goneFolders_;
+    std::deque<std::string> goneOrder_;
     // The records not decoded yet, and for them: a folded name to the last record that names
     // something below it, and to the last record that removes it or renames it away.
     std::vector<THeldRecord> held_;

@@ -242,6 +242,29 @@ TEST_F(DirChangeDecoding, RecordsWithoutANameOrWithAnUnknownActionAreCounted)
     EXPECT_EQ(decoder->getUndecoded(), 3u);
 }
 
+// Wine goes on naming what happens in a folder moved out of the tree under its old path.
+TEST_F(DirChangeDecoding, NamesBelowAFolderMovedOutAreLeftOutUntilOneIsMadeThere)
+{
+    folders = {"C:\\r\\m"};
+    files = {"C:\\r\\m\\h"};
+    EXPECT_EQ(readAll({{kDirAdded, "m"},
+                       {kDirAdded, "m\\h"},
+                       {kDirRenamedOld, "m"},
+                       {kDirAdded, "m\\late"},
+                       {kDirRemoved, "m\\h"},
+                       {kDirRenamedOld, "u"},
+                       {kDirAdded, "u\\v\\late"}}),
+              (std::vector<TSeen>{{evMkDir, "C:\\r\\m", ""},
+                                  {evCreate, "C:\\r\\m\\h", ""},
+                                  {evRmDir, "C:\\r\\m", ""},
+                                  {evRmDir, "C:\\r\\u", ""}}));
+    // A folder made there again is a folder of the tree.
+    files = {"C:\\r\\m\\x"};
+    EXPECT_EQ(
+        readAll({{kDirAdded, "m"}, {kDirAdded, "m\\x"}, {kDirRemoved, "M\\x"}}),
+        (std::vector<TSeen>{{evMkDir, "C:\\r\\m", ""}, {evCreate, "C:\\r\\m\\x", ""}, {evDelete, "C:\\r\\M\\x", ""}}));
+}
+
 // What Wine gives for: mkdir x, x\s, x\s\a; rename x to z; z\s\b; delete z\s\a; rename z to w;
 // w\s\c, mkdir w\s\t, w\s\t\g; rename w\s\c to w\s\t\c2; mkdir x, x\new; then w\s\late. Inside a
 // renamed folder Wine keeps naming the old path (written here as it comes).
