@@ -60,6 +60,19 @@ bool removeFolder(const std::wstring& path)
     return RemoveDirectoryW(path.c_str()) != 0;
 }
 
+// Wine watches a folder below the root once a program of its prefix has opened it, or once it
+// was made while watched; Windows watches all of them. Looked into, as a user's browsing would,
+// a folder is watched in both.
+bool lookInto(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    const HANDLE listing = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (listing == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(listing);
+    return true;
+}
+
 // A recording of one temporary folder through the monitor thread, without the drive kinds
 // (other programs under the same Wine server may add drives meanwhile).
 class DirChangesCapture : public testing::Test {
@@ -221,6 +234,43 @@ TEST_F(DirChangesCapture, ArrivalOrderOfAMixedWorkload)
                             {evDelete, "d2\\n", ""},
                             {evRmDir, "d2", ""},
                         }));
+    expectNothingLost();
+}
+
+TEST_F(DirChangesCapture, MovesIntoAndOutOfTheTree)
+{
+    // In: the folder or file alone, as a move within one drive shows it; what it holds was not
+    // made. Out: a removal, and nothing more from where it went, though Wine still names
+    // m2\late as m\late.
+    TTempFolder outside;
+    const auto out = [&](const std::wstring& name) { return outside.path() + L"\\" + name; };
+    ASSERT_TRUE(makeFolder(out(L"m")) && makeFolder(out(L"m\\n")) && writeFile(out(L"m\\n\\f"), ""));
+    ASSERT_TRUE(writeFile(out(L"g"), ""));
+    ASSERT_TRUE(moveTo(out(L"m"), at(L"m")) && moveTo(out(L"g"), at(L"g")));
+    ASSERT_TRUE(lookInto(at(L"m")) && writeFile(at(L"m\\h"), ""));
+    ASSERT_TRUE(moveTo(at(L"m"), out(L"m2")) && moveTo(at(L"g"), out(L"g2")));
+    ASSERT_TRUE(writeFile(out(L"m2\\late"), ""));
+    EXPECT_EQ(
+        finish(),
+        (std::vector<TSeen>{
+            {evMkDir, "m", ""}, {evCreate, "g", ""}, {evCreate, "m\\h", ""}, {evRmDir, "m", ""}, {evDelete, "g", ""}}));
+    expectNothingLost();
+}
+
+TEST_F(DirChangesCapture, FoldersThereBeforeTheRecordingAreKnownFromTheNamesBelowThem)
+{
+    stopRecording();
+    ASSERT_TRUE(makeFolder(at(L"p")) && makeFolder(at(L"p\\q")) && makeFolder(at(L"p\\q\\r")));
+    TCollectingSink second;
+    startRecording(second);
+    ASSERT_TRUE(lookInto(at(L"p")) && lookInto(at(L"p\\q")) && lookInto(at(L"p\\q\\r")));
+    ASSERT_TRUE(writeFile(at(L"p\\q\\r\\f"), "") && removeFile(at(L"p\\q\\r\\f")));
+    ASSERT_TRUE(removeFolder(at(L"p\\q\\r")) && removeFolder(at(L"p\\q")) && removeFolder(at(L"p")));
+    EXPECT_EQ(finish(second), (std::vector<TSeen>{{evCreate, "p\\q\\r\\f", ""},
+                                                  {evDelete, "p\\q\\r\\f", ""},
+                                                  {evRmDir, "p\\q\\r", ""},
+                                                  {evRmDir, "p\\q", ""},
+                                                  {evRmDir, "p", ""}}));
     expectNothingLost();
 }
 
