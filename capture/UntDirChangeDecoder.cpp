@@ -145,6 +145,7 @@ void TDirChangeDecoder::removed(TBatch& batch, const std::string& name)
         noteGone(name);
         emit(batch, evRmDir, name);
     } else {
+        throttle_.forget(name);
         emit(batch, evDelete, name);
     }
 }
@@ -173,6 +174,7 @@ void TDirChangeDecoder::renamed(TBatch& batch, const std::string& from, const st
         noteRename(from, to);
         emit(batch, evRenameFolder, from, to);
     } else {
+        throttle_.forget(from);
         emit(batch, evRenameFile, from, to);
     }
 }

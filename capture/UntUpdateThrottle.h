@@ -18,6 +18,8 @@ public:
     // True when key was not let through within the quiet period before now. Calls come with
     // times that never go back.
     bool due(std::string_view key, TClock::time_point now);
+    // The file went (deleted, renamed away): one made again under its name is let through at once.
+    void forget(std::string_view key);
     // Keys still remembered (those let through within the last quiet period, at most).
     std::size_t size() const { return last_.size(); }
 
@@ -29,5 +31,5 @@ private:
 
     TClock::duration quiet_;
     std::unordered_map<std::string, TClock::time_point> last_;
-    std::deque<TPassed> order_; // oldest first
+    std::deque<TPassed> order_; // oldest first; a key forgotten and let through again is here twice
 };

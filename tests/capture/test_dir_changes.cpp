@@ -30,6 +30,15 @@ TEST(UpdateThrottle, OncePerKeyPerQuietPeriodAndForgottenInTimeOrder)
     EXPECT_LE(throttle.size(), 1001u);
     EXPECT_FALSE(throttle.due("f9999", t0 + 13s));
     EXPECT_TRUE(throttle.due("f8999", t0 + 13s));
+
+    // A file deleted and made again is let through at once; the pass before the deletion, when
+    // it expires, does not end the new one's period.
+    const auto t1 = t0 + 20s;
+    EXPECT_TRUE(throttle.due("g", t1));
+    throttle.forget("g");
+    EXPECT_TRUE(throttle.due("g", t1 + 500ms));
+    EXPECT_FALSE(throttle.due("g", t1 + 1200ms));
+    EXPECT_TRUE(throttle.due("g", t1 + 1500ms));
 }
 
 TEST(KnownFolders, AddFindRemoveAndMoveWholeSubtreesWithoutRegardToCase)
@@ -131,6 +140,12 @@ TEST_F(DirChangeDecoding, EachActionGivesItsEvent)
                                   {evRmDir, "C:\\r\\e", ""}}));
     now += 1s;
     EXPECT_EQ(read({{kDirModified, "e2.txt"}}), (std::vector<TSeen>{{evUpdateFile, "C:\\r\\e2.txt", ""}}));
+    // Deleted and made again within the second: the new file's first write is reported.
+    files = {"C:\\r\\e2.txt"};
+    EXPECT_EQ(read({{kDirRemoved, "e2.txt"}, {kDirAdded, "e2.txt"}, {kDirModified, "e2.txt"}}),
+              (std::vector<TSeen>{{evDelete, "C:\\r\\e2.txt", ""},
+                                  {evCreate, "C:\\r\\e2.txt", ""},
+                                  {evUpdateFile, "C:\\r\\e2.txt", ""}}));
     EXPECT_EQ(decoder->getUndecoded(), 0u);
 }
 
