@@ -112,8 +112,8 @@ awk -v ticks="$TICKS" -v expected="$expected" \
   sper = wc > 0 ? (wcpu + scpu) / ticks / wc * 100000 : 0
   printf "%-30s %9d %8d %11.3f %10s  %s\n", "inotify (Linux)", lc, expected - lc, lper, "1.00", ls
   printf "%-30s %9d %8d %11.3f %10s  %s\n", "rdcw (Wine), the program", wc, expected - wc, wper,
-    lper > 0 ? sprintf("%.2f", wper / lper) : "-", ws
+    (lper > 0 ? sprintf("%.2f", wper / lper) : "-"), ws
   printf "%-30s %9s %8s %11.3f %10s\n", "rdcw (Wine), with wineserver", "", "", sper,
-    lper > 0 ? sprintf("%.2f", sper / lper) : "-"
+    (lper > 0 ? sprintf("%.2f", sper / lper) : "-")
 }'
 echo "(ratios: CPU seconds per captured event divided by inotify's; below 1 is less CPU per event)"
