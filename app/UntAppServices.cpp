@@ -1,9 +1,9 @@
 #include "app/UntAppServices.h"
 
+#include "settings/UntConfigStore.h"
+#include "util/UntFunctions.h"
 #include "util/UntText.h"
 #include "widgets/UntIconRegistry.h"
-
-#include "util/UntFunctions.h"
 
 #include <QLocale>
 #include <QTime>
@@ -16,6 +16,19 @@ std::vector<std::string> localDriveRoots()
     for (const TDriveInfo& drive : getDriveInfos())
         roots.push_back(drive.root);
     return roots;
+}
+
+TBackendChoice configuredBackend(const std::string& configPath)
+{
+    const std::string name = readCaptureBackend(configPath);
+    if (const std::optional<TBackendKind> kind = backendKindNamed(name))
+        return chooseBackend(*kind);
+    std::string known;
+    for (const TBackendName& backend : backendNames())
+        known += (known.empty() ? "" : ", ") + std::string(backend.name);
+    TBackendChoice choice = chooseBackend(TBackendKind::Auto);
+    choice.reason = configPath + ": BACKEND=" + name + " is none of " + known + "; " + choice.reason;
+    return choice;
 }
 
 std::string longTimeText()

@@ -1,7 +1,8 @@
 // What the desktop program asks of the system beyond util/UntFunctions.h: the drive roots to
-// watch, the user's time format, and the icon source of both views.
+// watch, the capture backend, the user's time format, and the icon source of both views.
 #pragma once
 
+#include "capture/UntCaptureBackend.h"
 #include "pipeline/UntViewIcons.h"
 #include "util/UntPathKind.h"
 
@@ -13,6 +14,9 @@
 
 // The fixed and removable drive roots, in order.
 std::vector<std::string> localDriveRoots();
+// The backend that [CAPTURE] BACKEND of the settings file asks for, read at each recording's
+// start; a name this platform does not know gives the automatic choice, with the reason.
+TBackendChoice configuredBackend(const std::string& configPath);
 // The current local time of day in the user's long time format.
 std::string longTimeText();
 

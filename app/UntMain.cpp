@@ -5,6 +5,7 @@
 #include "app/UntFindBar.h"
 #include "app/UntMainImages.h"
 #include "pipeline/UntMakerLinks.h"
+#include "settings/UntConfigPath.h"
 #include "util/UntFunctions.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassBars.h"
@@ -40,7 +41,7 @@ bool askExit(QWidget* owner, const QString& title)
 TMainServices withDefaults(TMainServices s)
 {
     if (!s.backend)
-        s.backend = [] { return chooseBackend(TBackendKind::Auto); };
+        s.backend = [] { return configuredBackend(configFilePath()); };
     if (!s.driveRoots)
         s.driveRoots = localDriveRoots;
     if (!s.timeText)

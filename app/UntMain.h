@@ -40,7 +40,7 @@ class TTreeRowsView;
 
 // What the window takes from the system; every empty member gets the real thing.
 struct TMainServices {
-    std::function<TBackendChoice()> backend;             // chooseBackend(Auto)
+    std::function<TBackendChoice()> backend;             // what config.ini asks for
     TDriveRootsProvider driveRoots;                      // localDriveRoots
     std::chrono::milliseconds batchInterval{1000};       // how often the worker delivers
     TTimeTextFn timeText;                                // the user's long time format

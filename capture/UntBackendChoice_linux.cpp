@@ -59,6 +59,16 @@ TBackendChoice chooseBackend(TBackendKind wanted)
     }
     case TBackendKind::ShellNotify:
         return {nullptr, "shell change notifications: Windows only"};
+    case TBackendKind::DirChanges:
+        return {nullptr, "ReadDirectoryChangesW: Windows only"};
     }
     return {nullptr, "unknown backend"};
+}
+
+std::vector<TBackendName> backendNames()
+{
+    return {{"auto", TBackendKind::Auto},
+            {"fanotify", TBackendKind::Fanotify},
+            {"helper", TBackendKind::Helper},
+            {"inotify", TBackendKind::Inotify}};
 }

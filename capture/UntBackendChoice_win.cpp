@@ -1,4 +1,5 @@
 #include "capture/UntCaptureBackend.h"
+#include "capture/UntDirChanges_win.h"
 #include "capture/UntShellNotify_win.h"
 
 TBackendChoice chooseBackend(TBackendKind wanted)
@@ -12,8 +13,17 @@ TBackendChoice chooseBackend(TBackendKind wanted)
         return {nullptr, "inotify is only available on Linux"};
     case TBackendKind::ShellNotify:
         return {makeShellNotifyBackend(), "shell change notifications: asked for"};
+    case TBackendKind::DirChanges:
+        return {makeDirChangesBackend(),
+                "ReadDirectoryChangesW: asked for; drives, media, shares and associations from shell change "
+                "notifications"};
     case TBackendKind::Auto:
         break;
     }
-    return {makeShellNotifyBackend(), "shell change notifications: the one backend on Windows"};
+    return {makeShellNotifyBackend(), "shell change notifications: the default on Windows"};
+}
+
+std::vector<TBackendName> backendNames()
+{
+    return {{"auto", TBackendKind::Auto}, {"shell", TBackendKind::ShellNotify}, {"rdcw", TBackendKind::DirChanges}};
 }

@@ -7,7 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TEventSink;
@@ -59,7 +61,17 @@ public:
 };
 
 // Helper: fanotify in filesmonitor-capture, the privileged capture helper (Linux).
-enum class TBackendKind { Auto, Fanotify, Helper, Inotify, ShellNotify };
+// DirChanges: ReadDirectoryChangesW per root, with the shell's notifications for the other kinds.
+enum class TBackendKind { Auto, Fanotify, Helper, Inotify, ShellNotify, DirChanges };
+
+// The names a backend of this platform is asked for by (--backend, config.ini), "auto" first.
+struct TBackendName {
+    const char* name;
+    TBackendKind kind;
+};
+std::vector<TBackendName> backendNames();
+// The kind of one of those names, compared without regard to case; none for any other text.
+std::optional<TBackendKind> backendKindNamed(std::string_view name);
 
 struct TBackendChoice {
     std::unique_ptr<TCaptureBackend> backend; // null when none could be had

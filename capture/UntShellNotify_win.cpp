@@ -86,55 +86,41 @@ bool carriesNoPath(int eventNum)
     return eventNum == evAssociation || eventNum == evServerDisconnect || eventNum == evUpdateImage;
 }
 
-class TShellNotifyBackend final : public TCaptureBackend {
-public:
-    TShellNotifyBackend() = default;
-    ~TShellNotifyBackend() override { cleanUp(); }
-    TShellNotifyBackend(const TShellNotifyBackend&) = delete;
-    TShellNotifyBackend& operator=(const TShellNotifyBackend&) = delete;
+} // namespace
 
-    std::string name() const override { return "shell change notifications"; }
-    void open(TEventSink& queue) override;
-    bool addWatch(const std::string& root, const TEventKinds& kinds) override;
-    void run() override;
-    void stop() override;
-    TCaptureCounters counters() const override;
-
+struct TShellNotifyReceiver::TState {
     LRESULT wndProc(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-
-private:
     static LRESULT CALLBACK windowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static bool registerWindowClass();
-    void cleanUp();
 
-    TEventSink* queue_ = nullptr;
-    std::atomic<DWORD> threadId_{0};
-    std::atomic<bool> stopRequested_{false};
-    std::atomic<std::uint64_t> refusedRoots_{0};
-    std::atomic<std::uint64_t> unresolvedPaths_{0};
-    std::atomic<std::uint64_t> undecodedEvents_{0};
+    TEventSink* queue = nullptr;
+    std::atomic<DWORD> threadId{0};
+    std::atomic<bool> stopRequested{false};
+    std::atomic<std::uint64_t> refusedRoots{0};
+    std::atomic<std::uint64_t> unresolvedPaths{0};
+    std::atomic<std::uint64_t> undecodedEvents{0};
     // Members end in reverse order: watches, then the window they report to, then COM.
-    TComScope com_;
-    TWindowHandle window_;
-    std::vector<std::unique_ptr<TShellNotifierObj>> notifyList_;
+    TComScope com;
+    TWindowHandle window;
+    std::vector<std::unique_ptr<TShellNotifierObj>> notifyList;
 };
 
-bool TShellNotifyBackend::registerWindowClass()
+bool TShellNotifyReceiver::TState::registerWindowClass()
 {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TShellNotifyBackend::windowProcedure;
+    wc.lpfnWndProc = &TState::windowProcedure;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kHiddenWindowClass;
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-LRESULT CALLBACK TShellNotifyBackend::windowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK TShellNotifyReceiver::TState::windowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<TShellNotifyBackend*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<TState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self)
         return self->wndProc(msg, wParam, lParam);
-    // Creation messages come before the backend is known; they need the default answers,
+    // Creation messages come before the receiver is known; they need the default answers,
     // or the window would not be created at all.
     if (msg == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -143,21 +129,27 @@ LRESULT CALLBACK TShellNotifyBackend::windowProcedure(HWND hwnd, UINT msg, WPARA
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-void TShellNotifyBackend::open(TEventSink& queue)
+TShellNotifyReceiver::TShellNotifyReceiver() : state_(std::make_unique<TState>()) {}
+
+TShellNotifyReceiver::~TShellNotifyReceiver()
 {
-    queue_ = &queue;
-    // Gives this thread its message queue, so a stop posted before run() waits there.
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    threadId_.store(GetCurrentThreadId());
-    com_.enter();
-    if (!registerWindowClass())
-        return;
-    window_ = TWindowHandle(CreateWindowExW(0, kHiddenWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                            GetModuleHandleW(nullptr), this));
+    close();
 }
 
-bool TShellNotifyBackend::addWatch(const std::string& root, const TEventKinds& kinds)
+void TShellNotifyReceiver::open(TEventSink& queue)
+{
+    state_->queue = &queue;
+    MSG msg;
+    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    state_->threadId.store(GetCurrentThreadId());
+    state_->com.enter();
+    if (!TState::registerWindowClass())
+        return;
+    state_->window = TWindowHandle(CreateWindowExW(0, kHiddenWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                                   GetModuleHandleW(nullptr), state_.get()));
+}
+
+bool TShellNotifyReceiver::addWatch(const std::string& root, const TEventKinds& kinds)
 {
     auto watch = std::make_unique<TShellNotifierObj>(root, true);
     watch->setAllEvents(true);
@@ -165,67 +157,81 @@ bool TShellNotifyBackend::addWatch(const std::string& root, const TEventKinds& k
         if (!kinds[k])
             watch->setEventsMon(false, static_cast<std::uint16_t>(k));
     bool registered = false;
-    if (watch->getStatusParse() && window_.get()) {
+    if (watch->getStatusParse() && state_->window.get()) {
         const SHChangeNotifyEntry entry = watch->getNotifider();
-        const ULONG id = SHChangeNotifyRegister(window_.get(), kNotifySources, static_cast<LONG>(watch->getEventsMon()),
-                                                kNotifyMessage, 1, &entry);
+        const ULONG id = SHChangeNotifyRegister(state_->window.get(), kNotifySources,
+                                                static_cast<LONG>(watch->getEventsMon()), kNotifyMessage, 1, &entry);
         watch->setNotifierHandle(id);
         registered = id != 0;
     }
     if (!registered)
-        refusedRoots_.fetch_add(1);
-    notifyList_.push_back(std::move(watch));
+        state_->refusedRoots.fetch_add(1);
+    state_->notifyList.push_back(std::move(watch));
     return registered;
 }
 
-void TShellNotifyBackend::run()
+bool TShellNotifyReceiver::dispatchWaiting()
 {
-    if (!stopRequested_.load()) {
-        MSG msg;
-        for (;;) {
-            const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-            if (got <= 0 || msg.message == kStopMessage)
-                break;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+    MSG msg;
+    while (!state_->stopRequested.load() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == kStopMessage || msg.message == WM_QUIT)
+            return false;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
     }
-    cleanUp();
+    return !state_->stopRequested.load();
 }
 
-void TShellNotifyBackend::cleanUp()
+void TShellNotifyReceiver::runUntilStopped()
 {
-    threadId_.store(0);
-    notifyList_.clear(); // deregisters every watch and frees its list
-    window_.reset();
-    com_.reset();
+    MSG msg;
+    while (!state_->stopRequested.load()) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0 || msg.message == kStopMessage)
+            break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
 }
 
-void TShellNotifyBackend::stop()
+void TShellNotifyReceiver::close()
 {
-    stopRequested_.store(true);
-    if (const DWORD id = threadId_.load())
+    state_->threadId.store(0);
+    state_->notifyList.clear(); // deregisters every watch and frees its list
+    state_->window.reset();
+    state_->com.reset();
+}
+
+void TShellNotifyReceiver::requestStop()
+{
+    state_->stopRequested.store(true);
+    if (const DWORD id = state_->threadId.load())
         PostThreadMessageW(id, kStopMessage, 0, 0);
 }
 
-TCaptureCounters TShellNotifyBackend::counters() const
+bool TShellNotifyReceiver::stopRequested() const
+{
+    return state_->stopRequested.load();
+}
+
+TCaptureCounters TShellNotifyReceiver::counters() const
 {
     TCaptureCounters result;
-    result.refusedRoots = refusedRoots_.load();
-    result.unresolvedPaths = unresolvedPaths_.load();
-    result.undecodedEvents = undecodedEvents_.load();
+    result.refusedRoots = state_->refusedRoots.load();
+    result.unresolvedPaths = state_->unresolvedPaths.load();
+    result.undecodedEvents = state_->undecodedEvents.load();
     return result;
 }
 
-LRESULT TShellNotifyBackend::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT TShellNotifyReceiver::TState::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
-    if (msg != kNotifyMessage || !queue_)
+    if (msg != kNotifyMessage || !queue)
         return 0;
     try {
         const auto eventNum = decodeEventId(static_cast<std::uint32_t>(lParam));
         if (!eventNum) {
             // No event number to give it: the views expect 0 to 18 only.
-            undecodedEvents_.fetch_add(1);
+            undecodedEvents.fetch_add(1);
             return 0;
         }
         std::string item1 = pidlToPath(wParam, 1);
@@ -233,17 +239,39 @@ LRESULT TShellNotifyBackend::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) noe
         if (!carriesNoPath(*eventNum)) {
             const auto* pair = reinterpret_cast<const PCIDLIST_ABSOLUTE*>(wParam);
             if (pair && ((pair[0] && item1.empty()) || (pair[1] && item2.empty())))
-                unresolvedPaths_.fetch_add(1);
+                unresolvedPaths.fetch_add(1);
         }
         std::vector<TItemObj> one;
         one.emplace_back(std::move(item1), std::move(item2), *eventNum,
                          TEventOrigin{std::chrono::system_clock::now(), 0, {}});
-        queue_->addItems(std::move(one));
+        queue->addItems(std::move(one));
     } catch (...) {
-        unresolvedPaths_.fetch_add(1);
+        unresolvedPaths.fetch_add(1);
     }
     return 0;
 }
+
+namespace {
+
+class TShellNotifyBackend final : public TCaptureBackend {
+public:
+    std::string name() const override { return "shell change notifications"; }
+    void open(TEventSink& queue) override { receiver_.open(queue); }
+    bool addWatch(const std::string& root, const TEventKinds& kinds) override
+    {
+        return receiver_.addWatch(root, kinds);
+    }
+    void run() override
+    {
+        receiver_.runUntilStopped();
+        receiver_.close();
+    }
+    void stop() override { receiver_.requestStop(); }
+    TCaptureCounters counters() const override { return receiver_.counters(); }
+
+private:
+    TShellNotifyReceiver receiver_;
+};
 
 } // namespace
 

@@ -1,5 +1,5 @@
-// The shell-notification backend's fixed numbers and its path conversion. The backend type
-// itself stays in its .cpp; chooseBackend hands it out.
+// The shell-notification backend's fixed numbers, its path conversion and its receiver. The
+// backend type itself stays in its .cpp; chooseBackend hands it out.
 #pragma once
 #ifdef _WIN32
 
@@ -25,6 +25,37 @@ inline constexpr wchar_t kHiddenWindowClass[] = L"TShellMonitorNotifyWindow";
 std::string idListToPath(PCIDLIST_ABSOLUTE pidl) noexcept;
 // List number n (1 or 2) of the pair a notification's first parameter points to.
 std::string pidlToPath(WPARAM pair, int n) noexcept;
+
+// The hidden window of a monitor thread with its shell registrations: the whole of the shell
+// backend, and the part of the directory-change backend that hears what only the shell tells.
+// Every call but requestStop and counters runs on the monitor thread.
+class TShellNotifyReceiver {
+public:
+    TShellNotifyReceiver();
+    ~TShellNotifyReceiver();
+    TShellNotifyReceiver(const TShellNotifyReceiver&) = delete;
+    TShellNotifyReceiver& operator=(const TShellNotifyReceiver&) = delete;
+
+    // Gives this thread its message queue, so a stop posted before the loop waits there; then
+    // COM and the hidden window. Decoded events go to queue, which outlives the receiver's use.
+    void open(TEventSink& queue);
+    // One recursive registration for the kinds switched on; false when refused (counted).
+    bool addWatch(const std::string& root, const TEventKinds& kinds);
+    // Dispatches what waits in this thread's queue; false once a stop was asked for.
+    bool dispatchWaiting();
+    // Waits for messages and dispatches them until a stop is asked for.
+    void runUntilStopped();
+    // Deregisters every watch, destroys the window, leaves COM.
+    void close();
+    // Any thread: the loop ends soon. Kept when asked for before open or after close.
+    void requestStop();
+    bool stopRequested() const;
+    TCaptureCounters counters() const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> state_;
+};
 
 std::unique_ptr<TCaptureBackend> makeShellNotifyBackend();
 

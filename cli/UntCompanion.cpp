@@ -138,9 +138,7 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
                                            : TOutputFormat::Text;
     if (durationOption->count() > 0)
         options.duration = duration;
-    for (const TBackendName& name : companionBackends())
-        if (backend == name.name)
-            options.backend = name.kind;
+    options.backend = backendKindNamed(backend).value_or(TBackendKind::Auto);
     options.reportPath = report;
     return {options, 0};
 }

@@ -2,8 +2,6 @@
 // and of its output. One implementation file per platform.
 #pragma once
 
-#include "capture/UntCaptureBackend.h"
-
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,13 +9,6 @@
 
 // The program's arguments as UTF-8, whatever the system's code page.
 std::vector<std::string> companionArguments(int argc, char** argv);
-
-// The names --backend takes here, "auto" first.
-struct TBackendName {
-    const char* name;
-    TBackendKind kind;
-};
-std::vector<TBackendName> companionBackends();
 
 // Create one before any thread starts and keep it until the monitor has stopped.
 // Linux: SIGINT and SIGTERM ask for a stop. Windows: Ctrl+C, Ctrl+Break and closing the

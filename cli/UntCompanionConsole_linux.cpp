@@ -64,11 +64,3 @@ void TCompanionConsole::waitForStop(std::optional<double> seconds)
             return;
     }
 }
-
-std::vector<TBackendName> companionBackends()
-{
-    return {{"auto", TBackendKind::Auto},
-            {"fanotify", TBackendKind::Fanotify},
-            {"helper", TBackendKind::Helper},
-            {"inotify", TBackendKind::Inotify}};
-}

@@ -96,8 +96,3 @@ void TCompanionConsole::waitForStop(std::optional<double> seconds)
             return;
     }
 }
-
-std::vector<TBackendName> companionBackends()
-{
-    return {{"auto", TBackendKind::Auto}, {"shell", TBackendKind::ShellNotify}};
-}

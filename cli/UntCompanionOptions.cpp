@@ -1,6 +1,6 @@
 #include "cli/UntCompanionOptions.h"
 
-#include "cli/UntCompanionConsole.h"
+#include "capture/UntCaptureBackend.h"
 
 #include <stdexcept>
 
@@ -14,7 +14,7 @@ std::vector<TCompanionOption> makeOptions()
 {
     std::vector<std::string> backends;
     std::string backendList;
-    for (const TBackendName& name : companionBackends()) {
+    for (const TBackendName& name : backendNames()) {
         backendList += std::string(backends.empty() ? "" : ", ") + name.name;
         backends.push_back(name.name);
     }

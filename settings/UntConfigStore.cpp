@@ -68,6 +68,14 @@ void writeSettings(const std::string& path, const TSettingsData& data)
     ini.flush();
 }
 
+std::string readCaptureBackend(const std::string& path)
+{
+    TIniUtilsObj ini(path);
+    ini.setWorkingSection("CAPTURE");
+    const std::string value(trimmed(ini.readString("BACKEND", "auto")));
+    return value.empty() ? std::string("auto") : value;
+}
+
 std::string unreadSettingsText(const std::string& path, std::size_t unreadLines)
 {
     return path + ": " + std::to_string(unreadLines) + (unreadLines == 1 ? " line" : " lines") +

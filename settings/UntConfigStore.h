@@ -6,6 +6,8 @@
 //   [FILTERS] EXTENSIONS, DIRECTORIES   Base64 of the entries, each followed by CR LF
 // and, written by the main window when its columns change, read when it starts:
 //   [VIEWS]   TIMECOLUMN, PROCESSCOLUMN   "Y" or "N";  MEMORYLIMITMB   whole megabytes
+// and, set by hand only (no window writes it, every save keeps it):
+//   [CAPTURE] BACKEND     the capture backend, by the names of the companion's --backend
 #pragma once
 
 #include "events/UntEvents.h"
@@ -60,6 +62,9 @@ void writeSettings(const std::string& path, const TSettingsData& data);
 // for what the file holds; unreadLines, when given, gets the number of lines not understood.
 std::vector<std::string> restoreSettings(const std::string& path, TSettingsData& data,
                                          std::size_t* unreadLines = nullptr);
+
+// [CAPTURE] BACKEND as written, blanks around it removed; "auto" when the key is missing or blank.
+std::string readCaptureBackend(const std::string& path);
 
 // What the programs say once about a settings file with lines they could not read.
 std::string unreadSettingsText(const std::string& path, std::size_t unreadLines);

@@ -1,5 +1,6 @@
-// The capture comparison's workload: creates N empty files in a folder, renames each, then
-// deletes each, as fast as the system allows. Prints what a complete capture must show.
+// The capture comparisons' workload, as fast as the system allows: creates N empty files in a
+// folder, renames each, then deletes each; or with "each", one file after another is created,
+// written, renamed and deleted. Prints what a complete capture must show.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,6 +37,24 @@ bool run(const std::string& folder, long count)
         if (::unlink(path.c_str()) != 0)
             return fail("cannot delete", path);
     }
+    std::printf("creates %ld renames %ld deletes %ld events %ld\n", count, count, count, 3 * count);
+    return true;
+}
+
+bool runEach(const std::string& folder, long count)
+{
+    for (long i = 0; i < count; ++i) {
+        const std::string path = folder + "/f" + std::to_string(i);
+        const std::string renamed = folder + "/g" + std::to_string(i);
+        const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+        if (fd < 0 || ::write(fd, "x\n", 2) != 2 || ::close(fd) != 0)
+            return fail("cannot create and write", path);
+        if (::rename(path.c_str(), renamed.c_str()) != 0)
+            return fail("cannot rename", path);
+        if (::unlink(renamed.c_str()) != 0)
+            return fail("cannot delete", renamed);
+    }
+    std::printf("creates %ld updates %ld renames %ld deletes %ld events %ld\n", count, count, count, count, 4 * count);
     return true;
 }
 
@@ -43,9 +62,10 @@ bool run(const std::string& folder, long count)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        // Run by bench/capture/run.sh with its arguments; alone it has nothing to measure.
-        std::printf("usage: bench_capture_gen FOLDER COUNT (run by bench/capture/run.sh)\n");
+    const bool each = argc == 4 && std::strcmp(argv[3], "each") == 0;
+    if (argc != 3 && !each) {
+        // Run by the scripts of bench/capture with their arguments; alone it has nothing to measure.
+        std::printf("usage: bench_capture_gen FOLDER COUNT [each] (run by bench/capture/run.sh and wine.sh)\n");
         return argc == 1 ? 0 : 2;
     }
     char* end = nullptr;
@@ -54,8 +74,5 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_capture_gen: COUNT must be a positive number\n");
         return 2;
     }
-    if (!run(argv[1], count))
-        return 1;
-    std::printf("creates %ld renames %ld deletes %ld events %ld\n", count, count, count, 3 * count);
-    return 0;
+    return (each ? runEach(argv[1], count) : run(argv[1], count)) ? 0 : 1;
 }

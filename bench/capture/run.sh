@@ -134,7 +134,7 @@ for place in rootfs tmpfs; do
     wait_done "$tool" "$file" "$dir" $((before_events + expected))
     after_cpu=$(cpu_ticks "$TOOL_PID")
     stop_tool "$tool"
-    grep -h "lost events" "$file.err" >&2 || true
+    grep -hE "events? lost" "$file.err" >&2 || true
     CAPTURED[$place,$tool]=$(( $(count_events "$tool" "$file" "$dir") - before_events ))
     CPU[$place,$tool]=$(awk -v a="$before_cpu" -v b="$after_cpu" -v t="$TICKS" 'BEGIN { printf "%.2f", (b - a) / t }')
     EXPECTED=$expected

@@ -14,15 +14,15 @@ bool run(const QString& program, const QStringList& arguments)
 
 namespace activity {
 
+std::vector<TVariant> variants()
+{
+    return {{"fanotify", false}};
+}
+
 QString baseFolder()
 {
     // Not /tmp: it may be a memory filesystem, which is no drive.
     return QStringLiteral("/var/tmp");
-}
-
-TBackendChoice backend()
-{
-    return chooseBackend(TBackendKind::Fanotify);
 }
 
 std::string topNode()
@@ -30,17 +30,17 @@ std::string topNode()
     return "/";
 }
 
-bool create(const QString& path)
+bool create(const TVariant&, const QString& path)
 {
     return run(QStringLiteral("touch"), {path});
 }
 
-bool remove(const QString& path)
+bool remove(const TVariant&, const QString& path)
 {
     return run(QStringLiteral("rm"), {path});
 }
 
-bool rename(const QString& from, const QString& to)
+bool rename(const TVariant&, const QString& from, const QString& to)
 {
     return run(QStringLiteral("mv"), {from, to});
 }

@@ -8,9 +8,12 @@
 namespace {
 
 // Wine's shell passes on only the changes that programs announce with SHChangeNotify, as the
-// Windows desktop announces its own: each change here is made, then announced.
-void announce(LONG event, const QString& first, const QString& second = {})
+// Windows desktop announces its own: for the shell backend each change is made, then announced.
+// The directory reads see the change itself.
+void announce(const activity::TVariant& variant, LONG event, const QString& first, const QString& second = {})
 {
+    if (!variant.announced)
+        return;
     const std::wstring a = QDir::toNativeSeparators(first).toStdWString();
     const std::wstring b = QDir::toNativeSeparators(second).toStdWString();
     SHChangeNotify(event, SHCNF_PATHW | SHCNF_FLUSH, a.c_str(), second.isEmpty() ? nullptr : b.c_str());
@@ -25,14 +28,14 @@ std::wstring native(const QString& path)
 
 namespace activity {
 
+std::vector<TVariant> variants()
+{
+    return {{"shell", true}, {"rdcw", false}};
+}
+
 QString baseFolder()
 {
     return QDir::tempPath();
-}
-
-TBackendChoice backend()
-{
-    return chooseBackend(TBackendKind::ShellNotify);
 }
 
 std::string topNode()
@@ -40,30 +43,30 @@ std::string topNode()
     return QDir::toNativeSeparators(QDir::tempPath()).left(2).toStdString(); // "C:"
 }
 
-bool create(const QString& path)
+bool create(const TVariant& variant, const QString& path)
 {
     const HANDLE file =
         CreateFileW(native(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);
-    announce(SHCNE_CREATE, path);
+    announce(variant, SHCNE_CREATE, path);
     return true;
 }
 
-bool remove(const QString& path)
+bool remove(const TVariant& variant, const QString& path)
 {
     if (!DeleteFileW(native(path).c_str()))
         return false;
-    announce(SHCNE_DELETE, path);
+    announce(variant, SHCNE_DELETE, path);
     return true;
 }
 
-bool rename(const QString& from, const QString& to)
+bool rename(const TVariant& variant, const QString& from, const QString& to)
 {
     if (!MoveFileW(native(from).c_str(), native(to).c_str()))
         return false;
-    announce(SHCNE_RENAMEITEM, from, to);
+    announce(variant, SHCNE_RENAMEITEM, from, to);
     return true;
 }
 

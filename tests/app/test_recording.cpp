@@ -2,10 +2,13 @@
 // platform's own capture backend.
 #include "AppTestSupport.h"
 #include "RecordingActivity.h"
+#include "app/UntAppServices.h"
+#include "tests/util/TestTempFolder.h"
 #include "widgets/UntGlassToolButton.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -35,15 +38,23 @@ std::string subtree(const std::string& printed, const std::string& folderName)
     return out;
 }
 
-TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
+// Each way this platform records, chosen as a user chooses it: by [CAPTURE] BACKEND in config.ini.
+class Recording : public testing::TestWithParam<activity::TVariant> {};
+
+TEST_P(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
 {
+    const activity::TVariant variant = GetParam();
     QTemporaryDir dir(activity::baseFolder() + QStringLiteral("/fm-gui-XXXXXX"));
     ASSERT_TRUE(dir.isValid());
     const QString folder = QDir(dir.path()).canonicalPath();
     const std::string root = QDir::toNativeSeparators(folder).toStdString() + pathSeparator(kNativePathStyle);
     const std::string folderName = QDir(folder).dirName().toStdString();
+    QTemporaryDir configDir;
+    ASSERT_TRUE(configDir.isValid());
+    const std::string config = QDir(configDir.path()).filePath(QStringLiteral("config.ini")).toStdString();
+    writeBytes(config, std::string("[CAPTURE]\r\nBACKEND=") + variant.backendName + "\r\n");
 
-    TBackendChoice probe = activity::backend();
+    TBackendChoice probe = configuredBackend(config);
     if (!probe.backend)
         GTEST_SKIP() << "the backend is refused here: " << probe.reason;
     probe.backend.reset();
@@ -51,7 +62,7 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
     TFakeSettings settings;
     settings.cAutoExpand = true;
     TMainServices services;
-    services.backend = [] { return activity::backend(); };
+    services.backend = [config] { return configuredBackend(config); };
     services.driveRoots = [root] { return std::vector<std::string>{root}; };
     services.batchInterval = std::chrono::milliseconds(100);
     services.timeText = [] { return std::string("14:05:09"); };
@@ -68,6 +79,8 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
     }));
     ASSERT_EQ(frm.shellMonitor()->getState(), TMonitorState::Recording)
         << "recording could not start: " << frm.shellMonitor()->getFailure();
+    EXPECT_EQ(frm.shellMonitor()->backendReason().find("is none of"), std::string::npos)
+        << frm.shellMonitor()->backendReason();
 
     const QString a = folder + QStringLiteral("/a.txt");
     const QString b = folder + QStringLiteral("/b.txt");
@@ -76,22 +89,22 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
     const auto mine = [&] { return subtree(printTreeModel(frm.treeModel()), folderName); };
     const auto hasRow = [&](const std::string& row) { return rows().find(row) != std::string::npos; };
 
-    ASSERT_TRUE(activity::create(a));
+    ASSERT_TRUE(activity::create(variant, a));
     // The list shows its rows after each hand-off, the tree its nodes at the end of the batch:
     // wait for both.
     ASSERT_TRUE(waitFor([&] { return hasRow("a.txt | - | Create | " + root + " [green]") && mine() == "a.txt\n"; }))
         << rows() << mine();
     EXPECT_EQ(printTreeModel(frm.treeModel()).rfind(activity::topNode() + "\n", 0), 0u) << "the drive is the top node";
 
-    ASSERT_TRUE(activity::remove(a));
+    ASSERT_TRUE(activity::remove(variant, a));
     ASSERT_TRUE(waitFor([&] {
         return hasRow("a.txt | - | Delete | " + root + " [red]") && mine() == "(14:05:09) a.txt [red]\n";
     })) << rows()
         << mine();
 
-    ASSERT_TRUE(activity::create(b));
+    ASSERT_TRUE(activity::create(variant, b));
     ASSERT_TRUE(waitFor([&] { return hasRow("b.txt | - | Create | " + root + " [green]"); })) << rows();
-    ASSERT_TRUE(activity::rename(b, c));
+    ASSERT_TRUE(activity::rename(variant, b, c));
     ASSERT_TRUE(waitFor([&] {
         return hasRow("b.txt | c.txt | Rename File | " + root + " [blue]") &&
                mine() == "(14:05:09) a.txt [red]\nb.txt -> c.txt [blue]\n";
@@ -100,6 +113,29 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
 
     frm.controls().tbRecord->click();
     ASSERT_TRUE(waitFor([&] { return frm.recordPicture() == 8; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Recording, testing::ValuesIn(activity::variants()),
+                         [](const auto& info) { return std::string(info.param.backendName); });
+
+// A name this platform does not know: the automatic choice, with the file and the name said.
+TEST(RecordingChoice, AnUnknownBackendInConfigIniGivesTheDefaultWithTheReason)
+{
+    QTemporaryDir configDir;
+    ASSERT_TRUE(configDir.isValid());
+    const std::string config = QDir(configDir.path()).filePath(QStringLiteral("config.ini")).toStdString();
+    writeBytes(config, "[CAPTURE]\r\nBACKEND=kqueue\r\n");
+    const TBackendChoice unknown = configuredBackend(config);
+    const TBackendChoice automatic = chooseBackend(TBackendKind::Auto);
+    EXPECT_EQ(unknown.reason.rfind(config + ": BACKEND=kqueue is none of auto, ", 0), 0u) << unknown.reason;
+    EXPECT_NE(unknown.reason.find("; " + automatic.reason), std::string::npos) << unknown.reason;
+    ASSERT_EQ(bool(unknown.backend), bool(automatic.backend));
+    if (unknown.backend) {
+        EXPECT_EQ(unknown.backend->name(), automatic.backend->name());
+    }
+
+    QFile::remove(QString::fromStdString(config));
+    EXPECT_EQ(configuredBackend(config).reason, automatic.reason); // no file: the default, quietly
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "events/UntItemObj.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,10 @@ public:
     {
         wchar_t base[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH + 1, base);
+        // Two made within one tick of the clock still differ.
+        static std::atomic<unsigned> made{0};
         path_ = std::wstring(base) + L"fmshell-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(GetTickCount64());
+                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(made.fetch_add(1));
         CreateDirectoryW(path_.c_str(), nullptr);
     }
     ~TTempFolder() { removeTree(L"\\\\?\\" + path_); }

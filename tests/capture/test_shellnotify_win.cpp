@@ -298,21 +298,33 @@ TEST_F(ShellMonitorTest, UnparsableRootIsRefusedAndCounted)
     EXPECT_EQ(backend_->counters().refusedRoots, 1u);
 }
 
-TEST(BackendChoice, WindowsOffersOnlyShellNotifications)
+TEST(BackendChoice, ShellNotificationsByDefaultDirectoryReadsWhenAskedAndNoLinuxBackend)
 {
     for (auto kind : {TBackendKind::Auto, TBackendKind::ShellNotify}) {
         auto choice = chooseBackend(kind);
         ASSERT_TRUE(choice.backend);
-        EXPECT_EQ(choice.reason, kind == TBackendKind::Auto ? "shell change notifications: the one backend on Windows"
+        EXPECT_EQ(choice.reason, kind == TBackendKind::Auto ? "shell change notifications: the default on Windows"
                                                             : "shell change notifications: asked for");
         EXPECT_EQ(choice.backend->name(), "shell change notifications");
     }
-    auto fan = chooseBackend(TBackendKind::Fanotify);
-    EXPECT_FALSE(fan.backend);
-    EXPECT_NE(fan.reason.find("only available on Linux"), std::string::npos);
-    auto ino = chooseBackend(TBackendKind::Inotify);
-    EXPECT_FALSE(ino.backend);
-    EXPECT_NE(ino.reason.find("only available on Linux"), std::string::npos);
+    const auto reads = chooseBackend(TBackendKind::DirChanges);
+    ASSERT_TRUE(reads.backend);
+    EXPECT_EQ(reads.backend->name(), "ReadDirectoryChangesW");
+    EXPECT_EQ(reads.reason.rfind("ReadDirectoryChangesW: asked for", 0), 0u) << reads.reason;
+    for (auto kind : {TBackendKind::Fanotify, TBackendKind::Inotify}) {
+        auto refused = chooseBackend(kind);
+        EXPECT_FALSE(refused.backend);
+        EXPECT_NE(refused.reason.find("only available on Linux"), std::string::npos);
+    }
+
+    std::vector<std::string> names;
+    for (const TBackendName& name : backendNames())
+        names.push_back(name.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"auto", "shell", "rdcw"}));
+    EXPECT_EQ(backendKindNamed("RDCW"), TBackendKind::DirChanges);
+    EXPECT_EQ(backendKindNamed("shell"), TBackendKind::ShellNotify);
+    EXPECT_FALSE(backendKindNamed("inotify"));
+    EXPECT_FALSE(backendKindNamed(""));
 }
 
 TEST(ShellNotifierObj, EventMaskFollowsTheSwitches)

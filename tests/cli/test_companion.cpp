@@ -139,7 +139,7 @@ TEST(CompanionArgs, DefaultsAndEveryOption)
     TTestTempFolder folder;
     std::filesystem::create_directories(folder.root() / "sub");
     // The backend this platform can be forced to.
-    const TBackendName forced = companionBackends().back();
+    const TBackendName forced = backendNames().back();
     TArgs all({"--root", folder.path(""), "--root", folder.path("sub") + "/../sub", "--format", "json", "--duration",
                "2.5", "--backend", forced.name, "--report", folder.path("report.txt")});
     parsed = all.parse();

@@ -329,3 +329,19 @@ TEST(ConfigStore, ViewColumnsAreKeysOfTheirOwnAndTheMemoryLimitIsReadInMegabytes
         EXPECT_EQ(readViewSettings(path).memoryLimitMB, 2048u) << limit;
     }
 }
+
+// [CAPTURE] BACKEND is set by hand: read as written, "auto" when absent, kept by every save.
+TEST(ConfigStore, TheCaptureBackendIsReadAsWrittenAndKeptBySaves)
+{
+    TTestTempFolder folder;
+    const std::string path = folder.path("config.ini");
+    EXPECT_EQ(readCaptureBackend(path), "auto"); // no file
+    writeBytes(path, "[CAPTURE]\r\nBACKEND=\r\n");
+    EXPECT_EQ(readCaptureBackend(path), "auto");
+    writeBytes(path, "[GLOBAL]\r\nTRAY=Y\r\n[CAPTURE]\r\nBACKEND = rdcw \r\n");
+    EXPECT_EQ(readCaptureBackend(path), "rdcw");
+    TSettingsData data;
+    saveSettings(path, data);
+    EXPECT_EQ(readCaptureBackend(path), "rdcw");
+    EXPECT_FALSE(data.cTray); // the window's settings were written over as usual
+}

@@ -1,4 +1,5 @@
 #include "util/UntFunctions.h"
+#include "util/UntWide.h"
 
 #include <gtest/gtest.h>
 
@@ -54,4 +55,29 @@ TEST(SystemHelpersWindows, NamesAndFolders)
     EXPECT_TRUE(root[0] >= 'A' && root[0] <= 'Z');
     EXPECT_EQ(root.substr(1), ":\\");
     EXPECT_EQ(windowsDir.substr(0, 3), root);
+}
+
+TEST(SystemHelpersWindows, LongPathsGetTheLongFormAndOthersStayAsTheyAre)
+{
+    const std::string folder = "C:\\" + std::string(260, 'a');
+    EXPECT_EQ(toWidePath(folder), L"\\\\?\\" + toWide(folder));
+    const std::string share = "\\\\server\\share\\" + std::string(260, 'b');
+    EXPECT_EQ(toWidePath(share), L"\\\\?\\UNC\\server\\share\\" + std::wstring(260, L'b'));
+    // Already long, short, or relative: only converted.
+    EXPECT_EQ(toWidePath("\\\\?\\" + folder), L"\\\\?\\" + toWide(folder));
+    EXPECT_EQ(toWidePath("C:\\short\\\xc3\xa9t\xc3\xa9"), L"C:\\short\\\u00e9t\u00e9");
+    EXPECT_EQ(toWidePath(std::string(300, 'r')), std::wstring(300, L'r'));
+
+    // A folder past MAX_PATH is made and found through it.
+    wchar_t temp[MAX_PATH + 1] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+    std::string deep = toUtf8(temp) + "fm-long-" + std::to_string(GetCurrentProcessId());
+    std::vector<std::string> made{deep};
+    for (char c : {'x', 'y', 'z'})
+        made.push_back(made.back() + "\\" + std::string(100, c));
+    for (const std::string& path : made)
+        ASSERT_TRUE(CreateDirectoryW(toWidePath(path).c_str(), nullptr)) << path.size();
+    EXPECT_NE(GetFileAttributesW(toWidePath(made.back()).c_str()), INVALID_FILE_ATTRIBUTES);
+    for (auto it = made.rbegin(); it != made.rend(); ++it)
+        EXPECT_TRUE(RemoveDirectoryW(toWidePath(*it).c_str()));
 }
