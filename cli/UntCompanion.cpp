@@ -13,7 +13,6 @@
 #include "util/UntTextFile.h"
 
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -110,64 +109,6 @@ TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std
     return config;
 }
 
-std::string formatUtcTime(std::chrono::system_clock::time_point time)
-{
-    using namespace std::chrono;
-    const auto millis = floor<milliseconds>(time);
-    const auto day = floor<days>(millis);
-    const year_month_day date{day};
-    const hh_mm_ss clock{millis - day};
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
-    return text;
-}
-
-std::string formatTextRow(const TItemObj& item)
-{
-    constexpr TPathStyle style = kNativePathStyle;
-    const std::string& first = item.getItem1();
-    std::string from;
-    if (isBlank(first))
-        from = "-";
-    else {
-        from = std::string(fileNamePart(first, style));
-        if (isBlank(from))
-            from = first;
-    }
-    const std::string second = isBlank(item.getItem2()) ? std::string("-") : item.getItem2();
-    std::string row;
-    row += from;
-    row += '\t';
-    row += fileNamePart(second, style);
-    row += '\t';
-    row += getEventName(item.getEventNum());
-    row += '\t';
-    row += folderPart(first, style);
-    row += '\t';
-    return row;
-}
-
-std::string formatJsonLine(const TItemObj& item)
-{
-    const TEventOrigin& origin = item.getOrigin();
-    const auto time = origin.time.time_since_epoch().count() != 0 ? origin.time : std::chrono::system_clock::now();
-    nlohmann::ordered_json line;
-    line["time"] = formatUtcTime(time);
-    line["event"] = item.getEventNum();
-    line["action"] = getEventName(item.getEventNum());
-    line["path"] = item.getItem1();
-    line["newPath"] = item.getItem2();
-    if (origin.pid > 0)
-        line["pid"] = origin.pid;
-    if (!origin.process.empty())
-        line["process"] = origin.process;
-    // Paths are the kernel's bytes; a name that is not UTF-8 is shown with replacement characters.
-    return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 bool TCompanionSink::isReported(const TItemObj& item) const
 {
     if (roots_.empty())
@@ -187,7 +128,9 @@ void TCompanionSink::listStep(const TItemObj& item)
 {
     if (!isReported(item))
         return;
-    out_ << (format_ == TOutputFormat::Json ? formatJsonLine(item) : formatTextRow(item)) << '\n';
+    writer_.append(buffer_, item);
+    if (buffer_.size() >= kWriteAt)
+        write();
     if (views_)
         views_->list.addListItem(item);
 }
@@ -203,8 +146,15 @@ bool writeCompanionReport(const std::string& fileName, const TCompanionViews& vi
     }
 }
 
+void TCompanionSink::write()
+{
+    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    buffer_.clear();
+}
+
 void TCompanionSink::batchEnd(bool)
 {
+    write();
     out_.flush();
 }
 
@@ -252,7 +202,8 @@ int runCompanion(int argc, const char* const* argv)
     TShellMonitor monitor(invoker, settings, view, sink, std::move(choice), [roots] { return roots; });
     monitor.start();
     const bool recording = monitor.waitRecording();
-    for (const std::string& warning : monitor.backendWarnings())
+    const std::vector<std::string> said = monitor.backendWarnings();
+    for (const std::string& warning : said)
         std::cerr << kProgram << ": " << warning << '\n';
     if (recording && monitor.counters().refusedWatches >= roots.size()) {
         std::cerr << kProgram << ": every watch was refused\n";
@@ -274,7 +225,15 @@ int runCompanion(int argc, const char* const* argv)
     monitor.stop();
     monitor.wait();
 
+    // What came up while recording, such as a queue overflow with the setting that would help.
+    for (const std::string& warning : monitor.backendWarnings())
+        if (std::find(said.begin(), said.end(), warning) == said.end())
+            std::cerr << kProgram << ": " << warning << '\n';
     const TCaptureCounters lost = monitor.counters();
+    if (lost.mergedPairs > 0)
+        std::cerr << kProgram << ": " << lost.mergedPairs
+                  << " create and delete pairs were merged by the kernel under load; each was ordered by whether its"
+                     " name still existed\n";
     if (lost.lost() > 0)
         std::cerr << kProgram << ": lost events: " << lost.overflows << " queue overflows, " << lost.refusedWatches
                   << " refused watches, " << lost.unresolvedPaths << " unresolved paths\n";
