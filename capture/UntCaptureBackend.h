@@ -21,6 +21,9 @@ struct TCaptureCounters {
     std::uint64_t unresolvedPaths = 0; // events whose path could not be resolved
     std::uint64_t undecodedEvents = 0; // notifications that name no single event kind
     std::uint64_t lost() const { return overflows + refusedWatches + unresolvedPaths + undecodedEvents; }
+    // Not a loss: a create and a delete of one name the kernel merged into one record while it
+    // was queued, whose order was inferred from whether the name still exists.
+    std::uint64_t mergedPairs = 0;
 };
 
 class TCaptureBackend {
