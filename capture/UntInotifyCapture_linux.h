@@ -25,16 +25,18 @@ namespace inotifycapture {
 
 using TClock = std::chrono::steady_clock;
 
-inline constexpr auto kPairGrace = std::chrono::milliseconds(20); // a rename's halves arrive together
-inline constexpr int kWalkSlice = 64;                             // folders walked per loop turn
-inline constexpr std::size_t kReadBuffer = 1 << 20;               // more than the kernel's default queue holds
+inline constexpr auto kPairGrace = std::chrono::milliseconds(20);      // a rename's halves arrive together
+inline constexpr int kWalkSlice = 64;                                  // folders walked per loop turn
+inline constexpr auto kScanRetryTime = std::chrono::milliseconds(100); // a folder renamed before its scan
+inline constexpr std::size_t kReadBuffer = 1 << 20;                    // more than the kernel's default queue holds
 
 // A folder to scan: by its watch, or by its path when it could not be watched.
 struct TScanItem {
     int wd = -1;
     std::string path; // only without a watch
     dev_t device = 0;
-    bool report = false; // new in the tree: what it holds is reported as created
+    bool report = false;               // new in the tree: what it holds is reported as created
+    TClock::time_point missingSince{}; // not found at its path since then
 };
 
 // The first half of a rename, waiting for its pair.
@@ -100,7 +102,7 @@ private:
     void scanReported(TDrain& drain, std::size_t budget);
     void walk(TDrain& drain, std::size_t budget);
     void scan(const TScanItem& item, TDrain& drain, std::deque<TScanItem>& below);
-    int addFolderWatch(const std::string& path);
+    int addFolderWatch(const std::string& where, const std::string& path);
     bool isRootWatch(int wd) const;
     void emit(TDrain& drain, int eventNum, std::string item1, std::string item2 = {});
     std::uint32_t watchMask() const;

@@ -5,6 +5,7 @@
 #include "capture/UntFanotifyRecords_linux.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -13,10 +14,11 @@
 namespace inotifycapture {
 
 // A folder's watch, or -1 when refused; a refusal is counted and, past the limit, said once.
-int TInotifyBackend::addFolderWatch(const std::string& path)
+// where names the folder for the kernel, path for the user.
+int TInotifyBackend::addFolderWatch(const std::string& where, const std::string& path)
 {
     const bool full = options_.maxWatches && watches_.size() >= options_.maxWatches;
-    const int wd = full ? -1 : ::inotify_add_watch(inotify_.get(), path.c_str(), watchMask());
+    const int wd = full ? -1 : ::inotify_add_watch(inotify_.get(), where.c_str(), watchMask());
     if (wd >= 0)
         return wd;
     if (full || errno == ENOSPC) {
@@ -38,7 +40,7 @@ void TInotifyBackend::watchNew(int parent, std::string_view name, const std::str
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
         return; // gone again: the kernel reports what happened to it
-    const int wd = addFolderWatch(path);
+    const int wd = addFolderWatch(path, path);
     if (wd < 0) {
         reported_.push_back({-1, path, status.st_dev, report});
         return;
@@ -86,6 +88,20 @@ void TInotifyBackend::scan(const TScanItem& item, TDrain& drain, std::deque<TSca
     }
     const std::string folder = *known; // the tree may move while the folder is read
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir && errno == ENOENT && item.wd >= 0) {
+        // Renamed since the last read: the rename is on its way, and a later turn knows the new
+        // path. A folder deleted or moved out loses its watch meanwhile and is dropped above.
+        TScanItem again = item;
+        if (again.missingSince == TClock::time_point())
+            again.missingSince = drain.now;
+        if (drain.now - again.missingSince < kScanRetryTime) {
+            (item.report ? reported_ : toWalk_).push_back(std::move(again));
+            return;
+        }
+    }
+    // Entries are reached through the open folder, which stays right if the folder is renamed
+    // meanwhile; the paths reported are the ones it had when the scan began.
+    const std::string opened = dir ? "/proc/self/fd/" + std::to_string(::dirfd(dir.get())) + "/" : std::string();
     while (const dirent* entry = dir ? ::readdir(dir.get()) : nullptr) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..")
@@ -95,14 +111,14 @@ void TInotifyBackend::scan(const TScanItem& item, TDrain& drain, std::deque<TSca
         dev_t device = item.device;
         if (entry->d_type == DT_UNKNOWN || isFolder) {
             struct stat status {};
-            if (::lstat(path.c_str(), &status) != 0)
+            if (::fstatat(::dirfd(dir.get()), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
             isFolder = S_ISDIR(status.st_mode);
             device = status.st_dev;
         }
         // Another filesystem mounted inside is a drive of its own.
         if (isFolder && device == item.device) {
-            const int wd = addFolderWatch(path);
+            const int wd = addFolderWatch(opened + entry->d_name, path);
             if (wd < 0) {
                 below.push_back({-1, path, device, item.report});
             } else if (!watches_.contains(wd) || !item.report) {

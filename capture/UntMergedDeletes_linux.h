@@ -9,14 +9,16 @@
 // again), or at the end of the read, with the path it has by then.
 //
 // Plain data: the backend reports each record to it, and it hands back the deletes to emit. It
-// holds the merged deletes of one read only, so each lookup runs over a handful of entries.
+// holds the merged deletes of one read, indexed, so each record costs a few hash lookups.
 #pragma once
 
 #include "capture/UntPlacedItems.h"
+#include "capture/UntRecentKeys.h"
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TMergedDeletes {
@@ -34,68 +36,119 @@ public:
     };
 
     bool empty() const { return deletes_.empty(); }
-    void add(TDelete entry) { deletes_.push_back(std::move(entry)); }
+    void add(TDelete entry)
+    {
+        byObject_[entry.objectKey] = deletes_.size();
+        deletes_.push_back(std::move(entry));
+    }
 
     // A later record in folder, or about object: what it names was still there.
     void seen(std::string_view folder, std::string_view object)
     {
-        for (TDelete& entry : deletes_)
-            if (!entry.done && (entry.objectKey == folder || (!object.empty() && entry.objectKey == object)))
-                entry.lasted = true;
+        lasted(folder);
+        if (!object.empty())
+            lasted(object);
     }
     // The entry object was renamed: it lasted, and is deleted under its new name.
     void renamed(std::string_view object, std::string_view folder, std::string_view name)
     {
-        for (TDelete& entry : deletes_)
-            if (!entry.done && entry.objectKey == object) {
-                entry.lasted = true;
-                entry.folderKey = folder;
-                entry.name = name;
-            }
+        auto it = byObject_.find(object);
+        if (it == byObject_.end() || deletes_[it->second].done)
+            return;
+        lasted(object);
+        TDelete& entry = deletes_[it->second];
+        unindex(it->second);
+        entry.folderKey = folder;
+        entry.name = name;
+        index(it->second);
     }
 
     // Before a record that removes folder: the deletes inside it that lasted, innermost first.
     template <typename Emit> void beforeRemoval(std::string_view folder, Emit emit)
     {
-        for (TDelete& entry : deletes_)
-            if (!entry.done && entry.lasted && entry.folderKey == folder)
-                flush(entry, emit);
+        for (auto it = inFolder_.find(folder); it != inFolder_.end(); it = inFolder_.find(folder))
+            flush(it->second, emit);
     }
     // Before a record that makes name in folder: a delete of that name that lasted.
     template <typename Emit> void beforeCreate(std::string_view folder, std::string_view name, Emit emit)
     {
-        for (TDelete& entry : deletes_)
-            if (!entry.done && entry.lasted && entry.folderKey == folder && entry.name == name)
-                flush(entry, emit);
+        if (auto it = byName_.find(nameKey(folder, name)); it != byName_.end())
+            flush(it->second, emit);
     }
 
     // The end of a read: the deletes that lasted are emitted at the end, innermost first; the
     // others take their places among items, as make gives them (an optional item).
     template <typename Emit, typename Make> void settle(std::vector<TItemObj>& items, Emit emit, Make make)
     {
-        for (TDelete& entry : deletes_)
-            if (!entry.done && entry.lasted)
-                flush(entry, emit);
+        for (std::size_t i = 0; i < deletes_.size(); ++i)
+            if (!deletes_[i].done && deletes_[i].lasted)
+                flush(i, emit);
         std::vector<TPlacedItem> placed;
         for (TDelete& entry : deletes_)
             if (!entry.done)
                 if (auto item = make(entry))
                     placed.push_back({entry.at, std::move(*item)});
         deletes_.clear();
+        byObject_.clear();
+        inFolder_.clear();
+        byName_.clear();
         insertPlaced(items, placed);
     }
 
 private:
-    // The deletes inside entry's folder that lasted go first: a folder is emptied before it goes.
-    template <typename Emit> void flush(TDelete& entry, Emit& emit)
+    void lasted(std::string_view object)
     {
-        entry.done = true;
-        if (entry.folder)
-            for (TDelete& inner : deletes_)
-                if (!inner.done && inner.lasted && inner.folderKey == entry.objectKey)
-                    flush(inner, emit);
-        emit(entry);
+        auto it = byObject_.find(object);
+        if (it == byObject_.end())
+            return;
+        TDelete& entry = deletes_[it->second];
+        if (entry.done || entry.lasted)
+            return;
+        entry.lasted = true;
+        index(it->second);
+    }
+    const std::string& nameKey(std::string_view folder, std::string_view name)
+    {
+        key_.assign(folder);
+        key_ += '/';
+        key_.append(name);
+        return key_;
+    }
+    // Only the deletes that lasted wait for a record that needs them gone.
+    void index(std::size_t i)
+    {
+        const TDelete& entry = deletes_[i];
+        if (!entry.lasted || entry.done)
+            return;
+        inFolder_.emplace(entry.folderKey, i);
+        byName_[nameKey(entry.folderKey, entry.name)] = i;
+    }
+    void unindex(std::size_t i)
+    {
+        const TDelete& entry = deletes_[i];
+        if (!entry.lasted)
+            return;
+        for (auto [it, end] = inFolder_.equal_range(entry.folderKey); it != end; ++it)
+            if (it->second == i) {
+                inFolder_.erase(it);
+                break;
+            }
+        if (auto it = byName_.find(nameKey(entry.folderKey, entry.name)); it != byName_.end() && it->second == i)
+            byName_.erase(it);
+    }
+    // The deletes inside entry's folder that lasted go first: a folder is emptied before it goes.
+    template <typename Emit> void flush(std::size_t i, Emit& emit)
+    {
+        unindex(i);
+        deletes_[i].done = true;
+        if (deletes_[i].folder)
+            beforeRemoval(deletes_[i].objectKey, emit);
+        emit(deletes_[i]);
     }
 
     std::vector<TDelete> deletes_;
+    std::unordered_map<std::string, std::size_t, TTextHash, std::equal_to<>> byObject_;
+    std::unordered_multimap<std::string, std::size_t, TTextHash, std::equal_to<>> inFolder_; // lasted only
+    std::unordered_map<std::string, std::size_t, TTextHash, std::equal_to<>> byName_;        // lasted only
+    std::string key_;
 };

@@ -9,7 +9,8 @@
 //
 // Between the watch and the scan, the kernel's own events tell which entries the scan must skip;
 // an event about an entry it never reported as created (a write, a delete) shows that the entry
-// was there before the watch: its create is reported first.
+// was there before the watch: its create is reported first. The same holds after the scan until
+// the queue is empty again, for an entry removed between the last read and the scan.
 //
 // Plain data: the backend feeds it the kernel's events and the scan's entries, and merges. Each
 // call is O(1) amortised; it holds the names heard in folders still waiting for their scan, the
@@ -40,20 +41,24 @@ public:
 
     // Folder wd has its watch and waits for its scan.
     void awaitScan(int wd) { waiting_.try_emplace(wd); }
-    bool awaitsScan(int wd) const { return waiting_.count(wd) != 0; }
+    bool awaitsScan(int wd) const
+    {
+        auto folder = waiting_.find(wd);
+        return folder != waiting_.end() && !folder->second.scanned;
+    }
 
     // A kernel event in folder wd about name; created: a create or a move in.
     TVerdict kernelEvent(int wd, std::string_view name, bool created, TClock::time_point now);
 
     // The scan of folder wd is done (or could not be made).
-    void scanned(int wd) { waiting_.erase(wd); }
+    void scanned(int wd);
     // Whether the scan of wd reports name: not when the kernel has spoken of it since the watch.
     bool reports(int wd, std::string_view name) const;
     // A finding of the scan of wd (-1 for a folder without a watch), put before the event at
     // index at of the events read so far.
     void found(int wd, std::string_view name, std::size_t at, TItemObj item);
 
-    bool pending() const { return !findings_.empty(); }
+    bool pending() const { return !findings_.empty() || !settling_.empty(); }
     // The kernel's queue has been emptied since the last scans: the findings still standing go
     // into items at their places, and are remembered for a second.
     void settle(std::vector<TItemObj>& items, TClock::time_point now);
@@ -70,8 +75,13 @@ private:
     };
     const std::string& keyOf(int wd, std::string_view name);
 
-    std::unordered_map<int, std::unordered_set<std::string, TTextHash, std::equal_to<>>> waiting_;
-    std::vector<TFinding> findings_;                                                // in the order found
+    struct TFolder {
+        std::unordered_set<std::string, TTextHash, std::equal_to<>> heard; // names the kernel spoke of
+        bool scanned = false;
+    };
+    std::unordered_map<int, TFolder> waiting_; // until the queue is empty after the scan
+    std::vector<int> settling_;                // the folders scanned since the last settle
+    std::vector<TFinding> findings_;           // in the order found
     std::unordered_map<std::string, std::size_t, TTextHash, std::equal_to<>> open_; // key -> finding
     TRecentKeys<std::string> recent_{std::chrono::seconds(1), 65536};
     std::string key_; // reused for every lookup

@@ -105,6 +105,19 @@ TEST_F(ScanOrder, BeforeTheScanTheKernelsEventsDecideWhatTheScanReports)
     EXPECT_EQ(printed(items), (std::vector<std::string>{"New Directory sub", "Create sub/quiet"}));
 }
 
+TEST_F(ScanOrder, AnEntryGoneBetweenTheLastReadAndTheScanStillGetsItsCreate)
+{
+    scan({"kept"});
+    // Removed after the queue was last emptied, before the scan read the folder: the scan never
+    // saw it, the kernel never said it was made.
+    EXPECT_EQ(order.kernelEvent(7, "gone", false, t0), TVerdict::ReportAfterCreate);
+    EXPECT_EQ(order.kernelEvent(7, "fresh", true, t0), TVerdict::Report);
+    EXPECT_EQ(order.kernelEvent(7, "fresh", false, t0), TVerdict::Report);
+    order.settle(items, t0);
+    // Once the queue has been emptied again, the folder is like any other.
+    EXPECT_EQ(order.kernelEvent(7, "other", false, t0), TVerdict::Report);
+}
+
 TEST_F(ScanOrder, ARememberedFindingExpiresAfterASecondAndADeleteForgetsIt)
 {
     scan({"a", "b"});

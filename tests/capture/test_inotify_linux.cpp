@@ -7,8 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -129,6 +133,51 @@ TEST_F(InotifyRecording, AWatchLimitLeavesFoldersUnwatchedAndSaysHowMany)
     // The folders are still reported, by the scan that found them; only what happens in them is missed.
     EXPECT_NE(std::find(seen.begin(), seen.end(), TSeen{evMkDir, "a/b/c/d/e", ""}), seen.end());
     EXPECT_EQ(std::find(seen.begin(), seen.end(), TSeen{evCreate, "a/b/c/d/e/unseen", ""}), seen.end());
+}
+
+// The backend alone, served by the test: what it hands over is kept here.
+class TItemsSink final : public TEventSink {
+public:
+    void addItems(std::vector<TItemObj> items) override
+    {
+        for (TItemObj& item : items)
+            items_.emplace_back(item.getEventNum(), item.getItem1(), item.getItem2());
+    }
+    std::vector<TSeen> items_;
+};
+
+TEST(InotifyOverflow, IsCountedSaidWithTheSettingThatHelpsAndFollowedByARescan)
+{
+    long limit = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> limit;
+    if (limit <= 0 || limit > 200000)
+        GTEST_SKIP() << "the kernel queues " << limit << " events: too many to overflow here";
+    TTempFolder folder;
+    std::string whyNot;
+    auto backend = openInotifyBackend(whyNot, TInotifyOptions{0, false});
+    ASSERT_TRUE(backend) << whyNot;
+    TItemsSink sink;
+    backend->open(sink);
+    TEventKinds kinds;
+    kinds.fill(true);
+    ASSERT_TRUE(backend->addWatch(folder.path(), kinds));
+    backend->serve(false); // watches what is there
+    // Nobody reads meanwhile: one event more than the queue holds, and a folder whose create is lost.
+    for (long i = 0; i <= limit; ++i)
+        TFdObj(::open(folder.path("f" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ASSERT_EQ(::mkdir(folder.path("late").c_str(), 0755), 0);
+    backend->serve(true);
+
+    EXPECT_EQ(backend->counters().overflows, 1u);
+    EXPECT_EQ(sink.items_.size(), static_cast<std::size_t>(limit) + 1); // the creates kept, then the root
+    EXPECT_EQ(sink.items_.back(), (TSeen{evUpdateDir, folder.path(), ""}));
+    const auto warnings = backend->warnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("fs.inotify.max_queued_events"), std::string::npos) << warnings[0];
+    // The rescan after the overflow has watched the folder made meanwhile.
+    ASSERT_EQ(::mkdir(folder.path("late/seen").c_str(), 0755), 0);
+    backend->serve(true);
+    EXPECT_EQ(sink.items_.back(), (TSeen{evMkDir, folder.path("late/seen"), ""}));
 }
 
 // An overlay without file handles refuses a whole-filesystem fanotify mark: the automatic choice
