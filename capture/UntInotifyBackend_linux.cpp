@@ -86,7 +86,22 @@ void TInotifyBackend::run()
             throw std::runtime_error("the inotify instance failed");
         serve(fds[0].revents & POLLIN);
         serveMounts(fds[2].revents != 0, kinds_);
+        if (burst_ && gather())
+            return; // stopped meanwhile: gather() has finished the recording
     }
+}
+
+// While events keep coming, reading each one as it arrives costs a wake-up apiece; letting them
+// gather for a moment reads them by the hundred. The moment is far shorter than the kernel's
+// queue takes to fill at any rate a writer reaches, so nothing is lost to it, and a stop ends it.
+bool TInotifyBackend::gather()
+{
+    pollfd stop{stopFd(), POLLIN, 0};
+    timespec pause{0, std::chrono::duration_cast<std::chrono::nanoseconds>(kGatherTime).count()};
+    if (::ppoll(&stop, 1, &pause, nullptr) <= 0 || !stop.revents)
+        return false;
+    finish();
+    return true;
 }
 
 // Its watches end by themselves with the unmount; nothing of it is walked or reported any more.
@@ -161,8 +176,13 @@ void TInotifyBackend::finish()
 // kernel has said which of their entries came after the watch.
 void TInotifyBackend::readAll(TDrain& drain, bool scanNewFolders)
 {
+    const std::size_t before = drain.items.size();
+    const std::uint64_t folders = newFolders_;
     for (int reads = 1;; ++reads) {
         const bool caughtUp = readOnce(drain);
+        // Events came and the queue was emptied: more are likely on their way. Not after a new
+        // folder, whose own first events are best read while it is scanned.
+        burst_ = caughtUp && drain.items.size() > before && newFolders_ == folders;
         if (!caughtUp && reads < kMaxReads)
             continue;
         scanOrder_.settle(drain.items, drain.now);

@@ -28,6 +28,7 @@ using TClock = std::chrono::steady_clock;
 inline constexpr auto kPairGrace = std::chrono::milliseconds(20);      // a rename's halves arrive together
 inline constexpr int kWalkSlice = 64;                                  // folders walked per loop turn
 inline constexpr auto kScanRetryTime = std::chrono::milliseconds(100); // a folder renamed before its scan
+inline constexpr auto kGatherTime = std::chrono::microseconds(200);    // between reads of a burst
 inline constexpr std::size_t kReadBuffer = 1 << 20;                    // more than the kernel's default queue holds
 
 // A folder to scan: by its watch, or by its path when it could not be watched.
@@ -91,6 +92,7 @@ private:
     bool watchesRoot(const std::string& root) const override;
     TDrain startDrain() const;
     void handOver(TDrain& drain);
+    bool gather();
     void readAll(TDrain& drain, bool scanNewFolders);
     bool readOnce(TDrain& drain);
     void decode(const inotify_event& event, TDrain& drain);
@@ -120,6 +122,9 @@ private:
     std::unordered_map<std::uint32_t, TMoveHalf*> pairs_; // cookie -> its half still waiting
     TModifyThrottle modify_;
     std::vector<std::uint64_t> buffer_ = std::vector<std::uint64_t>(kReadBuffer / sizeof(std::uint64_t));
+
+    bool burst_ = false;           // the last read found events and emptied the queue
+    std::uint64_t newFolders_ = 0; // folders that arrived while recording
 
     std::atomic<std::uint64_t> overflows_{0};
     std::atomic<std::uint64_t> unwatched_{0};

@@ -37,6 +37,7 @@ int TInotifyBackend::addFolderWatch(const std::string& where, const std::string&
 // and its scan as soon as the queue is empty.
 void TInotifyBackend::watchNew(int parent, std::string_view name, const std::string& path, bool report)
 {
+    ++newFolders_;
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
         return; // gone again: the kernel reports what happened to it
