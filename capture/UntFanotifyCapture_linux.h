@@ -80,6 +80,8 @@ private:
     bool stillThere(const TParsedEvent& event);
     TFdObj openFolder(std::string_view key, int flags) const;
     bool isWatched(std::string_view path) const;
+    // Whether folder/name is at or below a root, without making the path.
+    bool isWatchedEntry(std::string_view folder, std::string_view name) const;
     void countUnresolved(const TFidRecord& record);
     const std::string& processName(int pid, TClock::time_point now);
     TEventOrigin origin(TDrain& drain, int pid);

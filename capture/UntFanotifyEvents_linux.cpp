@@ -103,7 +103,9 @@ void TFanotifyBackend::decode(const TParsedEvent& event, TDrain& drain)
             unresolvedPaths_.fetch_add(1);
         return;
     }
-    std::string path = joinPath(*dir, event.dirName.name);
+    // A filesystem mark sees the whole filesystem: most of it is no business of the recording.
+    const bool watched = !own && isWatchedEntry(*dir, event.dirName.name);
+    std::string path = watched ? joinPath(*dir, event.dirName.name) : std::string();
 
     const bool created = mask & FAN_CREATE;
     const bool deleted = mask & FAN_DELETE;
@@ -131,7 +133,6 @@ void TFanotifyBackend::decode(const TParsedEvent& event, TDrain& drain)
     if (own)
         return;
 
-    const bool watched = isWatched(path);
     const int pid = event.pid;
     const int deleteKind = folder ? evRmDir : evDelete;
     if (deleted && deleteFirst) {
@@ -301,6 +302,20 @@ void TFanotifyBackend::countUnresolved(const TFidRecord& record)
     auto fs = record.valid() ? fileSystems_.find(record.fsid()) : fileSystems_.end();
     if (fs == fileSystems_.end() || fs->second.wholeFileSystem)
         unresolvedPaths_.fetch_add(1);
+}
+
+bool TFanotifyBackend::isWatchedEntry(std::string_view folder, std::string_view name) const
+{
+    for (const std::string& root : roots_) {
+        if (isUnder(folder, root, TPathStyle::Posix))
+            return true;
+        // The root itself, named in its parent.
+        const std::string_view top = root;
+        const std::size_t cut = top.rfind('/');
+        if (cut != std::string_view::npos && top.substr(cut + 1) == name && top.substr(0, cut == 0 ? 1 : cut) == folder)
+            return true;
+    }
+    return false;
 }
 
 bool TFanotifyBackend::isWatched(std::string_view path) const

@@ -158,6 +158,7 @@ void TInotifyBackend::serve(bool)
 {
     TDrain drain = startDrain();
     readAll(drain, true);
+    lastServe_ = drain.now;
     settleMoves(drain, false);
     walk(drain, kWalkSlice);
     handOver(drain);
@@ -176,13 +177,15 @@ void TInotifyBackend::finish()
 // kernel has said which of their entries came after the watch.
 void TInotifyBackend::readAll(TDrain& drain, bool scanNewFolders)
 {
-    const std::size_t before = drain.items.size();
     const std::uint64_t folders = newFolders_;
     for (int reads = 1;; ++reads) {
         const bool caughtUp = readOnce(drain);
-        // Events came and the queue was emptied: more are likely on their way. Not after a new
-        // folder, whose own first events are best read while it is scanned.
-        burst_ = caughtUp && drain.items.size() > before && newFolders_ == folders;
+        // Events come faster than a read a wake-up takes, and the queue was emptied: more are on
+        // their way. Not after a new folder, whose own first events are best read while it is
+        // scanned.
+        const auto since = std::max(drain.now - lastServe_, TClock::duration(1));
+        burst_ = caughtUp && newFolders_ == folders &&
+                 static_cast<double>(drain.events) * kGatherTime.count() >= kGatherWorth * since.count();
         if (!caughtUp && reads < kMaxReads)
             continue;
         scanOrder_.settle(drain.items, drain.now);
@@ -215,6 +218,7 @@ bool TInotifyBackend::readOnce(TDrain& drain)
             break;
         // Names are padded to whole headers, so every event starts aligned.
         decode(header, drain);
+        ++drain.events;
         offset += eventSize;
     }
     return size + kRoomForOneEvent <= capacity;

@@ -28,8 +28,10 @@ using TClock = std::chrono::steady_clock;
 inline constexpr auto kPairGrace = std::chrono::milliseconds(20);      // a rename's halves arrive together
 inline constexpr int kWalkSlice = 64;                                  // folders walked per loop turn
 inline constexpr auto kScanRetryTime = std::chrono::milliseconds(100); // a folder renamed before its scan
-inline constexpr auto kGatherTime = std::chrono::microseconds(200);    // between reads of a burst
-inline constexpr std::size_t kReadBuffer = 1 << 20;                    // more than the kernel's default queue holds
+// Between the reads of a burst, when at least kGatherWorth events would come meanwhile.
+inline constexpr TClock::duration kGatherTime = std::chrono::microseconds(200);
+inline constexpr double kGatherWorth = 8;
+inline constexpr std::size_t kReadBuffer = 1 << 20; // more than the kernel's default queue holds
 
 // A folder to scan: by its watch, or by its path when it could not be watched.
 struct TScanItem {
@@ -86,6 +88,7 @@ private:
         std::chrono::system_clock::time_point time;
         TClock::time_point now;
         std::vector<TItemObj> items;
+        std::size_t events = 0; // read from the kernel
     };
 
     void releaseRoot(const std::string& root) override;
@@ -123,7 +126,8 @@ private:
     TModifyThrottle modify_;
     std::vector<std::uint64_t> buffer_ = std::vector<std::uint64_t>(kReadBuffer / sizeof(std::uint64_t));
 
-    bool burst_ = false;           // the last read found events and emptied the queue
+    bool burst_ = false;           // events come fast, and the last read emptied the queue
+    TClock::time_point lastServe_; // when the last turn began
     std::uint64_t newFolders_ = 0; // folders that arrived while recording
 
     std::atomic<std::uint64_t> overflows_{0};

@@ -63,7 +63,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # CPU nanoseconds of every thread of a process, from the scheduler's own accounting.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%d", n }'; }
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%.0f", n }'; }
 peak_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
 
 # Events of the workload in a tool's output (for rewrite: only its create and delete).
@@ -71,11 +71,9 @@ count_events() {
   local tool=$1 file=$2 dir=$3 workload=$4
   case $tool in
     companion-*)
-      if [ "$workload" = rewrite ]; then
-        grep -F "\"path\":\"$dir/" "$file" | grep -vcF '"event":18' || true
-      else
-        grep -F "\"path\":\"$dir/" "$file" | grep -vcF '/probe' || true
-      fi ;;
+      local updates='^$' # none left out
+      [ "$workload" = rewrite ] && updates='"event":18,'
+      grep -F "\"path\":\"$dir/" "$file" | grep -vF '/probe' | grep -vc "$updates" || true ;;
     inotifywait)
       local kinds='CREATE|MODIFY|MOVED_TO|DELETE'
       [ "$workload" = rewrite ] && kinds='CREATE|DELETE'
