@@ -5,6 +5,7 @@
 #include "pipeline/UntMakerLinks.h"
 #include "util/UntFunctions.h"
 #include "widgets/UntGlassActiveLabel.h"
+#include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassToolButton.h"
 
 #include <QLabel>
@@ -19,16 +20,22 @@ TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress)
     setFixedSize(297, 128);
     setModal(true);
 
-    auto* picture = new QLabel(this);
+    // The whole window: the panels' colours, running from left to right here.
+    GlassPanel1 = new TGlassPanel(this);
+    GlassPanel1->setGeometry(rect());
+    GlassPanel1->setVerticalGradient(false);
+
+    auto* picture = new QLabel(GlassPanel1);
     picture->setPixmap(programIcon().pixmap(32, 32));
     picture->setGeometry(12, 12, 32, 32);
 
-    auto* title = new QLabel(
-        QStringLiteral("<b>%1</b><br>by %2").arg(QLatin1String(kDesignCaption), QLatin1String(kMakerName)), this);
+    auto* title =
+        new QLabel(QStringLiteral("<b>%1</b><br>by %2").arg(QLatin1String(kDesignCaption), QLatin1String(kMakerName)),
+                   GlassPanel1);
     title->setWordWrap(true);
     title->setGeometry(56, 8, 233, 40);
 
-    GlassActiveLabel1 = new TGlassActiveLabel(QString::fromLatin1(kMakerWebSite), this);
+    GlassActiveLabel1 = new TGlassActiveLabel(QString::fromLatin1(kMakerWebSite), GlassPanel1);
     GlassActiveLabel1->move(56, 54);
     GlassActiveLabel1->adjustSize();
     GlassActiveLabel1->installEventFilter(this);
@@ -42,7 +49,7 @@ TFrmAbout::TFrmAbout(QWidget* parent, TOpenAddress openAddress)
                    {GlassToolButton3, "Google+", &TFrmAbout::GlassToolButton3Click}};
     int left = 12;
     for (const auto& entry : buttons) {
-        entry.button = new TGlassToolButton(this);
+        entry.button = new TGlassToolButton(GlassPanel1);
         entry.button->setText(QString::fromLatin1(entry.caption));
         entry.button->setFramed(true);
         entry.button->setGeometry(left, 90, 87, 26);

@@ -7,6 +7,7 @@
 #include <string>
 
 class TGlassActiveLabel;
+class TGlassPanel;
 class TGlassToolButton;
 
 using TOpenAddress = std::function<void(const std::string& address)>;
@@ -18,6 +19,7 @@ public:
     // openAddress opens an address with the desktop (shellOpen unless a test gives another).
     explicit TFrmAbout(QWidget* parent = nullptr, TOpenAddress openAddress = {});
 
+    TGlassPanel* panel() const { return GlassPanel1; }
     TGlassActiveLabel* linkLabel() const { return GlassActiveLabel1; }
     TGlassToolButton* facebookButton() const { return GlassToolButton1; }
     TGlassToolButton* twitterButton() const { return GlassToolButton2; }
@@ -34,6 +36,7 @@ private:
     void GlassToolButton3Click();
 
     TOpenAddress openAddress_;
+    TGlassPanel* GlassPanel1;
     TGlassActiveLabel* GlassActiveLabel1;
     TGlassToolButton* GlassToolButton1;
     TGlassToolButton* GlassToolButton2;

@@ -3,10 +3,14 @@
 #include "util/UntText.h"
 #include "util/UntTextFile.h"
 
+#include <QDialog>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
-#include <QProgressDialog>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <atomic>
@@ -23,6 +27,52 @@ int barValue(std::size_t value, std::size_t total)
         return static_cast<int>(value);
     return static_cast<int>(static_cast<double>(value) / static_cast<double>(total) * INT_MAX);
 }
+
+// The export's progress. It shows itself once the export has lasted the delay (its timer is its
+// child, so deleting the dialog also stops it), and never runs an event loop of its own, so it
+// can be deleted at once from any handler. Cancel, Escape and the close box only ask the export
+// to stop; the dialog stays until the export has ended.
+class TExportProgressDialog final : public QDialog {
+public:
+    TExportProgressDialog(QWidget* owner, int maximum, std::function<void()> cancel, std::chrono::milliseconds delay)
+        : QDialog(owner), cancel_(std::move(cancel))
+    {
+        setWindowTitle(kExportCaption);
+        setWindowModality(Qt::WindowModal);
+        setMinimumWidth(320);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel(QStringLiteral("Exporting data..."), this));
+        bar_ = new QProgressBar(this);
+        bar_->setRange(0, maximum);
+        bar_->setValue(0);
+        layout->addWidget(bar_);
+        button_ = new QPushButton(QStringLiteral("Cancel"), this);
+        layout->addWidget(button_, 0, Qt::AlignRight);
+        connect(button_, &QPushButton::clicked, this, &TExportProgressDialog::reject);
+        auto* timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, &QWidget::show);
+        timer->start(delay);
+    }
+
+    void setValue(int value) { bar_->setValue(value); }
+
+    void reject() override
+    {
+        if (!cancel_)
+            return;
+        button_->setEnabled(false);
+        const std::function<void()> cancel = std::move(cancel_);
+        cancel_ = nullptr;
+        cancel();
+    }
+
+private:
+    std::function<void()> cancel_;
+    QProgressBar* bar_ = nullptr;
+    QPushButton* button_ = nullptr;
+};
 
 } // namespace
 
@@ -69,34 +119,18 @@ void TQtExportUi::showFailure(QWidget* owner, const QString& text)
 void TQtExportUi::beginProgress(QWidget* owner, std::size_t total, std::function<void()> cancel)
 {
     endProgress();
-    auto* dialog = new QProgressDialog(QStringLiteral("Exporting data..."), QStringLiteral("Cancel"), 0,
-                                       barValue(total, total), owner);
-    dialog->setWindowTitle(kExportCaption);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAutoClose(false);
-    dialog->setAutoReset(false);
-    // A quick export shows no dialog at all.
-    dialog->setMinimumDuration(500);
-    QObject::connect(dialog, &QProgressDialog::canceled, dialog, [cancel = std::move(cancel)] { cancel(); });
-    dialog->setValue(0);
-    progress_ = dialog;
+    progress_ = new TExportProgressDialog(owner, barValue(total, total), std::move(cancel), progressDelay_);
 }
 
 void TQtExportUi::showProgress(std::size_t done, std::size_t total)
 {
-    if (auto* dialog = qobject_cast<QProgressDialog*>(progress_.data()))
-        dialog->setValue(barValue(done, total));
+    if (progress_)
+        static_cast<TExportProgressDialog*>(progress_.data())->setValue(barValue(done, total));
 }
 
 void TQtExportUi::endProgress()
 {
-    // Deleted later: a modal dialog's setValue processes events, so the export may end inside it.
-    if (auto* dialog = qobject_cast<QProgressDialog*>(progress_.data())) {
-        QObject::disconnect(dialog, &QProgressDialog::canceled, nullptr, nullptr);
-        dialog->hide();
-        dialog->deleteLater();
-    }
-    progress_ = nullptr;
+    delete progress_.data();
 }
 
 // Everything the worker reads is its own: the snapshot is a copy of the views' texts.
@@ -148,11 +182,13 @@ bool TReportExporter::start(const TEventTree& tree, const TEventList& list, cons
         worker_ = std::thread([this, job] {
             TExportResult result = TExportResult::Failed;
             try {
-                const std::optional<std::string> text =
-                    buildReportText(job->snapshot, job->digester, [&job](std::size_t done, std::size_t) {
+                const std::optional<std::string> text = buildReportText(
+                    job->snapshot, job->digester,
+                    [&job](std::size_t done, std::size_t) {
                         job->done = done;
                         return !job->cancelled;
-                    });
+                    },
+                    &job->cancelled);
                 if (!text || job->cancelled)
                     result = TExportResult::Cancelled;
                 else if (saveTextToFile(job->fileName, *text))

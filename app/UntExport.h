@@ -12,11 +12,13 @@
 #include <QPointer>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
 
+class QDialog;
 class QTimer;
 class QWidget;
 
@@ -33,6 +35,8 @@ public:
     // The progress display of one export; cancel may be called until endProgress.
     virtual void beginProgress(QWidget* owner, std::size_t total, std::function<void()> cancel) = 0;
     virtual void showProgress(std::size_t done, std::size_t total) = 0;
+    // Removes the display at once: the message box that follows runs its own event loop, and
+    // nothing of the progress may show itself over it.
     virtual void endProgress() = 0;
 };
 
@@ -40,6 +44,11 @@ public:
 // two message boxes and a window-modal progress dialog with Cancel.
 class TQtExportUi final : public TExportUi {
 public:
+    // An export that ends within progressDelay shows no progress at all.
+    explicit TQtExportUi(std::chrono::milliseconds progressDelay = std::chrono::milliseconds(500))
+        : progressDelay_(progressDelay)
+    {
+    }
     std::optional<QString> askFileName(QWidget* owner) override;
     void showSuccess(QWidget* owner, const QString& text) override;
     void showFailure(QWidget* owner, const QString& text) override;
@@ -49,7 +58,9 @@ public:
 
 private:
     QString lastFolder_;
-    QPointer<QObject> progress_;
+    std::chrono::milliseconds progressDelay_;
+    // Deleted in endProgress, with the timer that would show it: nothing of it outlives the export.
+    QPointer<QDialog> progress_;
 };
 
 QString exportSuccessText(const QString& fileName);

@@ -120,14 +120,18 @@ public:
 // Wakes the worker only when the benchmark asks, so the measured time is the delivery itself.
 class TKickClock : public TBatchClock {
 public:
-    bool waitTick(std::stop_token stop) override
+    void waitTick() override
     {
         std::unique_lock lock(mutex_);
-        cv_.wait(lock, stop, [&] { return kicks_ > 0; });
-        if (stop.stop_requested())
-            return false;
-        --kicks_;
-        return true;
+        cv_.wait(lock, [&] { return kicks_ > 0 || interrupted_; });
+        if (!interrupted_)
+            --kicks_;
+    }
+    void interrupt() override
+    {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+        cv_.notify_all();
     }
     void kick()
     {
@@ -138,8 +142,9 @@ public:
 
 private:
     std::mutex mutex_;
-    std::condition_variable_any cv_;
+    std::condition_variable cv_;
     int kicks_ = 0;
+    bool interrupted_ = false;
 };
 
 void BM_WorkerDelivery(benchmark::State& state)

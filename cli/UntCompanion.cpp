@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,38 @@
 namespace {
 
 constexpr const char* kProgram = "filesmonitor-cli";
+
+// Usage errors end with this code, as command-line tools do.
+constexpr int kUsageExit = 2;
+
+// --duration: a finite number of seconds above 0.
+std::string checkDuration(const std::string& text)
+{
+    double value = 0;
+    std::size_t used = 0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || used == 0 || !std::isfinite(value) || value <= 0)
+        return "must be a number of seconds above 0";
+    return {};
+}
+
+// --config: a file this user may read, found out before anything starts.
+std::string checkConfig(const std::string& name)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(nativePath(name), error);
+    if (!std::filesystem::exists(status))
+        return "no such file: " + name;
+    if (std::filesystem::is_directory(status))
+        return "is a folder: " + name;
+    if (!std::ifstream(nativePath(name)))
+        return "permission denied: " + name;
+    return {};
+}
 
 } // namespace
 
@@ -39,12 +72,12 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     std::string backend = "auto";
     app.add_option("--root", roots, "Folder to watch, with everything below it (repeatable); default: every drive");
     auto* configOption = app.add_option("--config", config, "Settings file; default: config.ini beside the program")
-                             ->check(CLI::ExistingFile);
+                             ->check(checkConfig, "FILE");
     app.add_option("--format", format, "Output: text (the list row) or json (one object per line)")
         ->check(CLI::IsMember({"text", "json"}));
     auto* durationOption =
         app.add_option("--duration", duration, "Stop after this many seconds; default: when interrupted")
-            ->check(CLI::PositiveNumber);
+            ->check(checkDuration, "SECONDS");
     std::string report;
     app.add_option("--report", report, "Write the export report of everything shown to this file when the program ends")
         ->check([](const std::string& name) -> std::string {
@@ -66,8 +99,13 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
     app.add_option("--backend", backend, backendHelp)->check(CLI::IsMember(backendNames));
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return {std::nullopt, app.exit(help, out, err)};
+    } catch (const CLI::CallForAllHelp& help) {
+        return {std::nullopt, app.exit(help, out, err)};
     } catch (const CLI::ParseError& error) {
-        return {std::nullopt, app.exit(error, out, err)};
+        err << kProgram << ": " << error.what() << "\nRun with --help for more information.\n";
+        return {std::nullopt, kUsageExit};
     }
 
     TCompanionOptions options;
@@ -75,8 +113,8 @@ TParsedArgs parseCompanionArgs(int argc, const char* const* argv, std::ostream& 
         std::error_code error;
         const auto canonical = std::filesystem::canonical(nativePath(root), error);
         if (error || !std::filesystem::is_directory(canonical, error)) {
-            err << "--root: " << root << ": " << (error ? error.message() : "not a folder") << '\n';
-            return {std::nullopt, 2};
+            err << kProgram << ": --root: " << root << ": " << (error ? error.message() : "not a folder") << '\n';
+            return {std::nullopt, kUsageExit};
         }
         options.roots.push_back(utf8Path(canonical));
     }
@@ -99,8 +137,9 @@ TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std
         throw std::runtime_error("--config: " + path + ": cannot be read");
     // A missing file gives the defaults: every kind, no filters.
     TSettingsData data;
-    restoreSettings(path, data);
     TCompanionConfig config;
+    restoreSettings(path, data, &config.unreadLines);
+    config.path = path;
     config.kinds = data.events;
     if (!data.folders.empty())
         config.excludedFolders = entriesToListText(data.folders);
@@ -177,9 +216,11 @@ int runCompanion(int argc, const char* const* argv)
     try {
         config = loadCompanionConfig(options, configFilePath());
     } catch (const std::exception& error) {
-        std::cerr << error.what() << '\n';
+        std::cerr << kProgram << ": " << error.what() << '\n';
         return 2;
     }
+    if (config.unreadLines > 0)
+        std::cerr << kProgram << ": " << unreadSettingsText(config.path, config.unreadLines) << '\n';
 
     const std::vector<std::string> roots = options.roots.empty() ? companionDriveRoots() : options.roots;
     if (roots.empty()) {

@@ -36,6 +36,8 @@ struct TCompanionConfig {
     TEventKinds kinds{};
     std::string excludedFolders; // list text, empty when none
     std::string extensions;      // list text, empty when none
+    std::string path;            // the file read
+    std::size_t unreadLines = 0; // its lines that were not understood
 };
 // The file named with --config, which must then be readable, or else defaultPath (config.ini
 // beside the program), which may be missing: every kind is watched then, nothing filtered.

@@ -11,19 +11,25 @@ else()
   set(FM_GTEST_LIBS GTest::gtest GTest::gmock)
 endif()
 
-# fm_add_test(NAME name LABELS label... SOURCES source... [LIBS library...] [QT] [OWN_MAIN])
+# fm_add_test(NAME name LABELS label... SOURCES source... [LIBS library...] [QT] [OWN_MAIN] [TIMEOUT seconds])
 # One test program is one ctest entry; cross-built programs run under Wine with label "windows"
 # only, so `ctest -L unit` in a Linux folder never needs Wine.
 #   QT        a Qt test: tests/QtTestMain.cpp makes the QApplication, on the offscreen platform
 #             unless QT_QPA_PLATFORM says otherwise, before the tests run.
 #   OWN_MAIN  the sources bring their own main() (with QT: they still get the offscreen default).
+#   TIMEOUT   the time limit of the program (default FM_TEST_TIMEOUT, under Wine FM_WINE_TEST_TIMEOUT):
+#             a program stuck in a hang fails after this long instead of holding up the run.
 # Each label also names a build target, tests_<label>, that builds the programs carrying it.
+set(FM_TEST_TIMEOUT 120 CACHE STRING "Default time limit of one test program, in seconds")
+set(FM_WINE_TEST_TIMEOUT 300 CACHE STRING "Default time limit of one test program under Wine, in seconds")
+
 function(fm_add_test)
-  cmake_parse_arguments(T "QT;OWN_MAIN" "NAME" "LABELS;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT;OWN_MAIN" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE fmcore ${T_LIBS} ${FM_GTEST_LIBS})
   if(T_QT)
     target_link_libraries(${T_NAME} PRIVATE Qt6::Widgets Qt6::Test)
+    fm_qt_program(${T_NAME})
     if(NOT T_OWN_MAIN)
       target_sources(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/QtTestMain.cpp)
     endif()
@@ -35,15 +41,20 @@ function(fm_add_test)
     endif()
   endif()
   if(CMAKE_CROSSCOMPILING)
+    if(NOT T_TIMEOUT)
+      set(T_TIMEOUT ${FM_WINE_TEST_TIMEOUT})
+    endif()
     add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${T_NAME}>)
     set_tests_properties(${T_NAME} PROPERTIES LABELS windows
-      ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all"
-      # A program stuck under Wine fails after this long instead of holding up the run.
-      TIMEOUT 300)
+      ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all" FIXTURES_REQUIRED wine_session)
   else()
+    if(NOT T_TIMEOUT)
+      set(T_TIMEOUT ${FM_TEST_TIMEOUT})
+    endif()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
   # One build target per label (tests_unit, tests_threads...), so a folder that runs one label
   # builds just its programs.
   foreach(label IN LISTS T_LABELS)
@@ -54,5 +65,11 @@ function(fm_add_test)
   endforeach()
   if(T_QT)
     set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    if(CMAKE_CROSSCOMPILING)
+      # Wine hands a WINEQT_ variable to the program as QT_: the offscreen platform needs a font
+      # folder, and Qt's messages go to stderr instead of the debugger channel.
+      set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT
+        [[WINEQT_QPA_FONTDIR=Z:\usr\share\fonts\truetype\dejavu]] WINEQT_FORCE_STDERR_LOGGING=1)
+    endif()
   endif()
 endfunction()

@@ -1,12 +1,12 @@
 #include "monitor/UntShellMonitorThread.h"
 
 #include "util/UntText.h"
+#include "util/UntThreadPriority.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
-#include <stop_token>
 
 // Values of the start-up that the synchronous steps fill while the monitor thread waits.
 struct TShellMonitor::TStartValues {
@@ -14,54 +14,6 @@ struct TShellMonitor::TStartValues {
     int eventRowCount = 0;
     std::vector<std::string> toNotCapture;
     std::vector<bool> eventsToCapture; // one entry per event row, in row order
-};
-
-// The worker's clock: a tick every interval, and on request one tick at once so that the events
-// captured before a stop are delivered rather than dropped with the queue.
-class TShellMonitor::TMonitorClock final : public TBatchClock {
-public:
-    explicit TMonitorClock(std::chrono::milliseconds interval) : interval_(interval) {}
-
-    bool waitTick(std::stop_token stop) override
-    {
-        std::unique_lock lock(mutex_);
-        if (flushAsked_ && !flushTaken_) {
-            flushTaken_ = true;
-            return true;
-        }
-        if (flushTaken_) {
-            // Back after the flushing tick: the queue was taken and delivered.
-            flushed_ = true;
-            changed_.notify_all();
-            changed_.wait(lock, stop, [] { return false; });
-            return false;
-        }
-        changed_.wait_for(lock, stop, interval_, [this] { return flushAsked_; });
-        if (stop.stop_requested())
-            return false;
-        if (flushAsked_)
-            flushTaken_ = true;
-        return true;
-    }
-
-    // Asks for the flushing tick and waits until the worker is back from it or has ended.
-    void flush(const TItemsStack& worker)
-    {
-        std::unique_lock lock(mutex_);
-        flushAsked_ = true;
-        changed_.notify_all();
-        // The worker may end on a failed delivery without coming back: look at it now and then.
-        while (!flushed_ && !worker.isFinished())
-            changed_.wait_for(lock, std::chrono::milliseconds(50));
-    }
-
-private:
-    std::chrono::milliseconds interval_;
-    std::mutex mutex_;
-    std::condition_variable_any changed_;
-    bool flushAsked_ = false;
-    bool flushTaken_ = false;
-    bool flushed_ = false;
 };
 
 TShellMonitor::TShellMonitor(TSyncInvoker& invoker, TMonitorSettings& settings, TMonitorView& view, TDeliverySink& sink,
@@ -148,8 +100,14 @@ void TShellMonitor::wait()
 
 std::string TShellMonitor::getFailure() const
 {
-    std::lock_guard lock(mutex_);
-    return failure_;
+    {
+        std::lock_guard lock(mutex_);
+        if (!failure_.empty())
+            return failure_;
+    }
+    // A failed delivery ends the worker while capture goes on: the recording has failed all the same.
+    const TItemsStack* worker = workerView_.load();
+    return worker ? worker->getFailure() : std::string();
 }
 
 std::string TShellMonitor::backendName() const
@@ -205,6 +163,7 @@ void TShellMonitor::step(const std::function<void()>& work)
 
 void TShellMonitor::execute()
 {
+    raiseThreadPriority();
     try {
         TStartValues values;
         startUp(values);
@@ -237,9 +196,7 @@ void TShellMonitor::startUp(TStartValues& values)
         throw std::runtime_error("no capture backend: " + backendReason_);
 
     // The worker exists before the backend opens, so the queue accepts events from the first watch on.
-    auto clock = std::make_unique<TMonitorClock>(batchInterval_);
-    clock_ = clock.get();
-    itemsStack_ = std::make_unique<TItemsStack>(invoker_, sink_, std::move(clock));
+    itemsStack_ = std::make_unique<TItemsStack>(invoker_, sink_, std::make_unique<TIntervalClock>(batchInterval_));
     TItemsStack& worker = *itemsStack_;
     backend_->open(worker);
 
@@ -310,13 +267,14 @@ void TShellMonitor::cleanUp()
     }
     backend.reset();
 
-    // Nothing is appended any more: the worker delivers what was captured, then ends. Joining it
-    // before the stop step keeps the clearing of the views after its last rows, so no row of this
-    // recording survives a clean stop.
+    // Nothing is appended any more: the worker delivers what was captured, held by a pause or
+    // not, then ends. Joining it before the stop step keeps the clearing of the views after its
+    // last rows, so no row of this recording survives a clean stop.
     if (itemsStack_) {
-        if (uiOpen_ && workerView_.load())
-            clock_->flush(*itemsStack_);
-        itemsStack_->terminate();
+        if (uiOpen_)
+            itemsStack_->finish();
+        else
+            itemsStack_->terminate();
         itemsStack_->wait();
     }
 

@@ -100,7 +100,6 @@ public:
 
 private:
     struct TStartValues;
-    class TMonitorClock;
     void execute();
     void startUp(TStartValues& values);
     void cleanUp();
@@ -116,7 +115,6 @@ private:
     TDeliverySink& sink_;
     TDriveRootsProvider driveRoots_;
     std::chrono::milliseconds batchInterval_;
-    TMonitorClock* clock_ = nullptr; // owned by the worker
     std::string backendReason_;
     bool uiOpen_ = true; // monitor thread only
 

@@ -2,6 +2,7 @@
 
 #include "pipeline/UntMakerLinks.h"
 #include "util/MD5Api.h"
+#include "util/UntNameEscape.h"
 
 #include <algorithm>
 
@@ -15,19 +16,34 @@ void appendLine(std::string& out, std::string_view line)
     out += kCrLf;
 }
 
+// A name holding a line break or another control character would split its row or forge
+// columns and terminal colours: it is written with the name escapes, so one row stays one line.
+// Every other name, backslashes included, is written as it is.
+std::string reportText(std::string_view text)
+{
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+    return plain ? std::string(text) : escapedName(text, TNameEscape::Controls);
+}
+
 std::string sectionHeader(const char* title, std::size_t count)
 {
     return std::string(title) + " ( " + std::to_string(count) + " events)";
 }
 } // namespace
 
-std::optional<std::string> existingFileDigest(const std::string& path)
+std::optional<std::string> existingFileDigest(const std::string& path, const std::atomic<bool>& cancelled)
 {
     if (!isExistingFile(path))
         return std::nullopt;
     // getFileMD5 without its second test: a file that vanished since gives the digest of no data.
     TFileDigestObj file(path);
-    return digestToHex(file.digest());
+    const std::optional<TMD5Digest> digest = file.digestUnless(cancelled);
+    if (!digest)
+        return std::nullopt;
+    return digestToHex(*digest);
 }
 
 std::size_t digestibleCount(const TReportSnapshot& snapshot)
@@ -53,7 +69,7 @@ std::string listViewToText(const TEventList& list)
     std::string text;
     for (std::size_t row = 0; row < list.rowCount(); ++row) {
         for (int column = 0; column < static_cast<int>(kListColumns.size()); ++column) {
-            text += list.getColumnText(row, column);
+            text += reportText(list.getColumnText(row, column));
             text += '\t';
         }
         text += kCrLf;
@@ -78,13 +94,14 @@ TReportSnapshot takeReportSnapshot(const TEventTree& tree, const TEventList& lis
         decoratedAbove[level] = decorated;
         TReportTreeLine line;
         line.level = level;
-        line.text = tree.getText(id);
+        const std::string& raw = tree.getText(id);
+        line.text = reportText(raw);
         line.digestible = level > 0 && !decorated;
         if (!decorated) {
             std::string& folder = folderPaths[level];
             folder = level > 0 ? folderPaths[level - 1u] : std::string();
-            folder += line.text;
-            if (line.text.empty() || line.text.back() != separator)
+            folder += raw; // the real name, for the digest
+            if (raw.empty() || raw.back() != separator)
                 folder += separator;
             if (line.digestible)
                 line.filePath.assign(folder, 0, folder.size() - 1);
@@ -97,8 +114,10 @@ TReportSnapshot takeReportSnapshot(const TEventTree& tree, const TEventList& lis
 }
 
 std::optional<std::string> buildReportText(const TReportSnapshot& snapshot, const TDigester& digester,
-                                           const TReportProgress& progress)
+                                           const TReportProgress& progress, const std::atomic<bool>* cancelled)
 {
+    const std::atomic<bool> never{false};
+    const std::atomic<bool>& cancel = cancelled ? *cancelled : never;
     // Without a digester the report is still written, just without digests.
     const bool digesting = static_cast<bool>(digester);
     const std::size_t total = digesting ? digestibleCount(snapshot) : 0;
@@ -116,7 +135,10 @@ std::optional<std::string> buildReportText(const TReportSnapshot& snapshot, cons
         text += treeLevelPrefix(line.level);
         text += line.text;
         if (digesting && line.digestible) {
-            if (const std::optional<std::string> digest = digester(line.filePath)) {
+            const std::optional<std::string> digest = digester(line.filePath, cancel);
+            if (cancel.load())
+                return std::nullopt;
+            if (digest) {
                 text += " - [MD5:";
                 text += *digest;
                 text += ']';

@@ -6,16 +6,19 @@
 #include "pipeline/UntEventList.h"
 #include "pipeline/UntEventTree.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-// The digest text of a path, or nothing when it is not an existing regular file.
-using TDigester = std::function<std::optional<std::string>(const std::string& path)>;
+// The digest text of a path, or nothing when it is not an existing regular file or cancelled was
+// set meanwhile (a digester looks at it every few MiB, so a cancel never waits for a large file).
+using TDigester =
+    std::function<std::optional<std::string>(const std::string& path, const std::atomic<bool>& cancelled)>;
 // The digester of every report, desktop and companion alike: getFileMD5 of existing regular files.
-std::optional<std::string> existingFileDigest(const std::string& path);
+std::optional<std::string> existingFileDigest(const std::string& path, const std::atomic<bool>& cancelled);
 // Called after each digested node with (done, total); returning false cancels the build.
 using TReportProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
@@ -42,6 +45,8 @@ std::string listViewToText(const TEventList& list);
 std::size_t digestibleCount(const TReportSnapshot& snapshot);
 
 TReportSnapshot takeReportSnapshot(const TEventTree& tree, const TEventList& list, std::string caption);
-// The whole report, every line ended by CR LF; nothing when progress cancelled it.
+// The whole report, every line ended by CR LF; nothing when progress or cancelled (set from any
+// thread) cancelled it.
 std::optional<std::string> buildReportText(const TReportSnapshot& snapshot, const TDigester& digester,
-                                           const TReportProgress& progress = {});
+                                           const TReportProgress& progress = {},
+                                           const std::atomic<bool>* cancelled = nullptr);

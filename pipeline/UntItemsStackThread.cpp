@@ -1,12 +1,22 @@
 #include "pipeline/UntItemsStackThread.h"
 
+#include "util/UntThreadPriority.h"
+
 #include <exception>
 
-bool TIntervalClock::waitTick(std::stop_token stop)
+void TIntervalClock::waitTick()
 {
     std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, stop, interval_, [] { return false; });
-    return !stop.stop_requested();
+    wake_.wait_for(lock, interval_, [this] { return interrupted_; });
+}
+
+void TIntervalClock::interrupt()
+{
+    {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+    }
+    wake_.notify_all();
 }
 
 TItemsStack::TItemsStack(TSyncInvoker& invoker, TDeliverySink& sink, std::unique_ptr<TBatchClock> clock,
@@ -55,12 +65,32 @@ void TItemsStack::addItems(std::vector<TItemObj> items)
 void TItemsStack::start()
 {
     if (!thread_.joinable() && !finished_.load())
-        thread_ = std::jthread([this](std::stop_token stop) { execute(stop); });
+        thread_ = std::thread([this] { execute(); });
 }
 
 void TItemsStack::terminate()
 {
-    thread_.request_stop();
+    requestEnding(TEnding::Terminate);
+}
+
+void TItemsStack::finish()
+{
+    requestEnding(TEnding::Finish);
+}
+
+void TItemsStack::requestEnding(TEnding ending)
+{
+    // Terminate overrides a finish not yet acted on; a finish never weakens a terminate.
+    TEnding current = ending_.load();
+    while (current < ending && !ending_.compare_exchange_weak(current, ending)) {
+    }
+    clock_->interrupt();
+}
+
+std::string TItemsStack::getFailure() const
+{
+    std::lock_guard lock(queueMutex_);
+    return failure_;
 }
 
 void TItemsStack::wait()
@@ -69,30 +99,41 @@ void TItemsStack::wait()
         thread_.join();
 }
 
-void TItemsStack::execute(std::stop_token stop)
+void TItemsStack::execute()
 {
+    raiseThreadPriority();
+    std::string failure;
     try {
-        while (!stop.stop_requested()) {
-            if (!clock_->waitTick(stop))
+        for (;;) {
+            clock_->waitTick();
+            const bool last = ending_.load() == TEnding::Finish;
+            if (ending_.load() == TEnding::Terminate)
                 break;
-            if (paused_.load())
+            if (paused_.load() && !last)
                 continue;
             std::vector<TItemObj> batch;
             {
                 std::lock_guard lock(queueMutex_);
-                if (itemList_.empty())
-                    continue;
-                if (stop.stop_requested())
+                if (ending_.load() == TEnding::Terminate)
                     break; // queued events are not delivered once stop is asked for
                 batch.swap(itemList_);
             }
-            deliver(batch); // a batch once taken is delivered to its end
+            if (!batch.empty())
+                deliver(batch); // a batch once taken is delivered to its end
+            if (last)
+                break;
         }
+    } catch (const TSyncClosed&) {
+        // Program exit: nothing is shown any more, which is no failure of the recording.
+    } catch (const std::exception& error) {
+        failure = std::string("delivery failed: ") + error.what();
     } catch (...) {
-        // A failed delivery ends the loop; later appends are dropped below.
+        failure = "delivery failed";
     }
     {
+        // Later appends are dropped and counted.
         std::lock_guard lock(queueMutex_);
+        failure_ = std::move(failure);
         accepting_ = false;
         dropped_.fetch_add(itemList_.size());
         itemList_.clear();

@@ -14,16 +14,20 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <stop_token>
+#include <string>
 #include <thread>
 #include <vector>
 
-// When the worker wakes up. The default wakes once a second; stop wakes it at once.
+// When the worker wakes up. The default wakes once a second; interrupt() wakes it at once.
+// Clocks wait on a plain condition variable with a predicate: the stop callbacks of std::jthread
+// are released through std::atomic waits, which lose wake-ups in the Windows runtime we build with.
 class TBatchClock {
 public:
     virtual ~TBatchClock() = default;
-    // Blocks until the next wake-up; false when stop was requested meanwhile.
-    virtual bool waitTick(std::stop_token stop) = 0;
+    // Blocks until the next wake-up; once interrupted it returns at once, every time.
+    virtual void waitTick() = 0;
+    // Any thread.
+    virtual void interrupt() = 0;
 };
 
 class TIntervalClock final : public TBatchClock {
@@ -31,12 +35,14 @@ public:
     explicit TIntervalClock(std::chrono::milliseconds interval = std::chrono::milliseconds(1000)) : interval_(interval)
     {
     }
-    bool waitTick(std::stop_token stop) override;
+    void waitTick() override;
+    void interrupt() override;
 
 private:
     std::chrono::milliseconds interval_;
     std::mutex mutex_;
-    std::condition_variable_any wake_;
+    std::condition_variable wake_;
+    bool interrupted_ = false; // guarded by mutex_
 };
 
 class TItemsStack final : public TEventSink {
@@ -67,19 +73,26 @@ public:
     void start();
     // Asks the loop to end; does not wait. Queued, untaken events are discarded.
     void terminate();
+    // Asks the loop to deliver everything queued as one last batch, paused or not, and then end;
+    // does not wait. Appends after that batch is taken are dropped and counted.
+    void finish();
     // Waits for the thread to end (never call it from the user-interface thread while the
     // worker may be waiting for a synchronous step, unless the invoker is closed).
     void wait();
     bool isFinished() const { return finished_.load(); }
     std::uint64_t getDroppedCount() const { return dropped_.load(); }
+    // Why delivery ended early (a view step failed); empty otherwise, also after program exit.
+    std::string getFailure() const;
 
     // A chunk hands at most this many events, or this much work, to the user-interface thread.
     static constexpr int kChunkEvents = 512;
     static constexpr std::chrono::milliseconds kChunkTime{8};
 
 private:
-    void execute(std::stop_token stop);
+    enum class TEnding { None, Finish, Terminate };
+    void execute();
     void deliver(std::vector<TItemObj>& batch);
+    void requestEnding(TEnding ending);
 
     TSyncInvoker& invoker_;
     TDeliverySink& sink_;
@@ -88,11 +101,13 @@ private:
     bool autoExpand_ = false;
     std::atomic<bool> paused_{false};
     std::atomic<bool> finished_{false};
+    std::atomic<TEnding> ending_{TEnding::None};
     std::atomic<std::uint64_t> dropped_{0};
 
-    std::mutex queueMutex_;
+    mutable std::mutex queueMutex_;
     std::vector<TItemObj> itemList_; // guarded by queueMutex_
     bool accepting_ = true;          // guarded by queueMutex_
+    std::string failure_;            // guarded by queueMutex_
 
-    std::jthread thread_;
+    std::thread thread_;
 };

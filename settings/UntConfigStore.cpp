@@ -52,9 +52,17 @@ void writeSettings(const std::string& path, const TSettingsData& data)
     ini.flush();
 }
 
-std::vector<std::string> restoreSettings(const std::string& path, TSettingsData& data)
+std::string unreadSettingsText(const std::string& path, std::size_t unreadLines)
+{
+    return path + ": " + std::to_string(unreadLines) + (unreadLines == 1 ? " line" : " lines") +
+           " could not be read; the settings not found there keep their defaults";
+}
+
+std::vector<std::string> restoreSettings(const std::string& path, TSettingsData& data, std::size_t* unreadLines)
 {
     TIniUtilsObj ini(path);
+    if (unreadLines)
+        *unreadLines = ini.getUnreadLineCount();
     ini.setWorkingSection("EVENTS");
     data.events = decodeEvents(ini.readString("EVENTS", ""));
 

@@ -39,8 +39,12 @@ void writeSettings(const std::string& path, const TSettingsData& data);
 // for the first three options, "Y" for AUTOEXPAND); a blank or short event value selects all
 // events. Stored extensions are merged into data.extensions (the list is not cleared) and are
 // returned in the order appended; stored folders replace data.folders row for row. Never throws
-// for what the file holds.
-std::vector<std::string> restoreSettings(const std::string& path, TSettingsData& data);
+// for what the file holds; unreadLines, when given, gets the number of lines not understood.
+std::vector<std::string> restoreSettings(const std::string& path, TSettingsData& data,
+                                         std::size_t* unreadLines = nullptr);
+
+// What the programs say once about a settings file with lines they could not read.
+std::string unreadSettingsText(const std::string& path, std::size_t unreadLines);
 
 // writeSettings, then (even when writing failed) restoreSettings into data, so data shows what
 // the file now holds; then a write failure is passed on. Returns what restoreSettings returned.

@@ -19,6 +19,15 @@ bool isCommentStart(char c)
     return c == ';' || c == '#';
 }
 
+// Names are printable ASCII, inner blanks allowed (the ends are trimmed before this test).
+bool isPlainName(std::string_view name)
+{
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x20 && byte < 0x7F;
+    });
+}
+
 // Quotes a value whose ends would otherwise be trimmed or unquoted on reading.
 std::string formatLine(std::string_view key, std::string_view value)
 {
@@ -73,23 +82,28 @@ void TIniDocument::parse(std::string_view bytes)
     if (hasBom_)
         bytes.remove_prefix(kBom.size());
 
+    unreadLines_ = 0;
     sections_.push_back(TSection{{}, false, {}});
     for (std::string& raw : splitLines(bytes)) {
         const std::string_view text = trimmed(raw);
         if (!text.empty() && text.front() == '[') {
             const std::size_t close = text.find(']');
-            if (close != std::string_view::npos) {
-                sections_.push_back(TSection{std::string(trimmed(text.substr(1, close - 1))), true, {}});
+            const std::string_view name =
+                close == std::string_view::npos ? std::string_view() : trimmed(text.substr(1, close - 1));
+            if (isPlainName(name)) {
+                sections_.push_back(TSection{std::string(name), true, {}});
                 sections_.back().lines.push_back(TLine{std::move(raw), {}, {}});
                 continue;
             }
         }
         TLine line;
         const std::size_t eq = text.find('=');
-        if (!text.empty() && !isCommentStart(text.front()) && eq != std::string_view::npos) {
+        if (!text.empty() && !isCommentStart(text.front()) && eq != std::string_view::npos &&
+            isPlainName(trimmed(text.substr(0, eq)))) {
             line.key = std::string(trimmed(text.substr(0, eq)));
-            if (!line.key.empty())
-                line.value = parseValue(text.substr(eq + 1));
+            line.value = parseValue(text.substr(eq + 1));
+        } else if (!text.empty() && !isCommentStart(text.front())) {
+            ++unreadLines_;
         }
         line.raw = std::move(raw);
         sections_.back().lines.push_back(std::move(line));

@@ -3,7 +3,9 @@
 //
 // "[name]" opens a section, "key=value" is a key (blanks around both trimmed; one pair of
 // double quotes around a value is removed), lines starting with ';' or '#' and every other
-// line are kept as they are. Section and key names compare with sameText; the first match
+// line are kept as they are. Section and key names are printable ASCII: a line whose name holds
+// anything else is not understood (kept, but no key), like any other line that is neither blank,
+// a comment, a section nor a key. Section and key names compare with sameText; the first match
 // wins, as with the platform's profile files. Values may have any length.
 #pragma once
 
@@ -17,6 +19,8 @@ public:
     void parse(std::string_view bytes);
     // Every line followed by CR LF.
     std::string serialize() const;
+    // The lines of the last parse that were not understood.
+    std::size_t getUnreadLineCount() const { return unreadLines_; }
 
     // Null when the section or the key is missing.
     const std::string* find(std::string_view section, std::string_view key) const;
@@ -42,5 +46,6 @@ private:
     const TSection* findSection(std::string_view name) const;
 
     bool hasBom_ = false;
+    std::size_t unreadLines_ = 0;
     std::vector<TSection> sections_{TSection{{}, false, {}}}; // the first one never has a header
 };

@@ -2,6 +2,7 @@
 
 #include "settings/UntIniStorage.h"
 #include "util/UntText.h"
+#include "util/UntTextFile.h"
 
 #include <charconv>
 #include <optional>
@@ -86,7 +87,7 @@ void TIniUtilsObj::flush()
     if (!dirty_)
         return;
     // A file that could not be read is not replaced by what little this object knows.
-    if (!readable_ || !replaceIniFile(path_, document_.serialize())) {
+    if (!readable_ || !replaceFileContents(path_, document_.serialize())) {
         failed_ = true;
         throw TIniWriteError(path_);
     }

@@ -49,6 +49,8 @@ public:
     // writes stay pending, so a later flush() may try again.
     void flush();
     bool hasPendingWrites() const { return dirty_; }
+    // Lines of the file that were not understood (their settings read as missing).
+    std::size_t getUnreadLineCount() const { return document_.getUnreadLineCount(); }
 
 private:
     std::string path_;

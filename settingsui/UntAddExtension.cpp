@@ -46,8 +46,11 @@ TFrmAddExtension::TFrmAddExtension(std::function<void(const std::string&)> addEx
     setFixedSize(308, 126);
     setModal(true);
 
+    // The whole window, without border lines.
     pCore = new TGlassPanel(this);
     pCore->setGeometry(0, 0, 308, 126);
+    pCore->setInnerBorders({});
+    pCore->setOuterBorders({});
     Label1 = makeLabel(pCore, QStringLiteral("Extension to capture : "), 8, 8);
     edtext = new QLineEdit(pCore);
     Label1->setBuddy(edtext);
@@ -90,8 +93,13 @@ void TFrmAddExtension::showEvent(QShowEvent* event)
     // Back from another desktop: the dialog keeps what was typed.
     if (event->spontaneous())
         return;
-    if (parentWidget())
-        move(parentWidget()->window()->geometry().center() - rect().center());
+    // Centred on the main window: the first window of the chain of owners (the settings window
+    // that opens the dialog belongs to it).
+    QWidget* owner = parentWidget();
+    while (owner && owner->parentWidget())
+        owner = owner->parentWidget();
+    if (owner)
+        move(owner->frameGeometry().center() - rect().center());
     edtext->clear();
     edtext->setFocus();
 }

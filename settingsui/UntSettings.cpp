@@ -58,7 +58,10 @@ TFrmSettings::TFrmSettings(TSettingsEnvironment environment, QWidget* parent)
     addExtension_ = new TFrmAddExtension([this](const std::string& text) { addExtensions(text); }, this);
 
     Tree->expandAll();
-    restoreSettings();
+    // Said once, here: later reads of the same file would only repeat it.
+    if (const std::size_t unreadLines = restoreSettings(); unreadLines > 0)
+        prompts_.showWarning(parentWidget(), QApplication::applicationDisplayName(),
+                             QString::fromStdString(unreadSettingsText(configPath_, unreadLines)));
 }
 
 TFrmSettings::~TFrmSettings() = default;
@@ -213,11 +216,13 @@ void TFrmSettings::saveSettings()
     settingsToWindow(data, added);
 }
 
-void TFrmSettings::restoreSettings()
+std::size_t TFrmSettings::restoreSettings()
 {
     TSettingsData data = settingsFromWindow();
-    const std::vector<std::string> added = ::restoreSettings(configPath_, data);
+    std::size_t unreadLines = 0;
+    const std::vector<std::string> added = ::restoreSettings(configPath_, data, &unreadLines);
     settingsToWindow(data, added);
+    return unreadLines;
 }
 
 int TFrmSettings::driveRowCount() const

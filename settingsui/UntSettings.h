@@ -41,7 +41,8 @@ public:
 
     // Writes config.ini, then reads it back; throws TIniWriteError when the write is refused.
     void saveSettings();
-    void restoreSettings();
+    // The number of lines of the file that were not understood.
+    std::size_t restoreSettings();
     // Replaces the folder rows with the lines of a list text, unchanged.
     void restoreDirsFilters(const std::string& listText);
 

@@ -27,6 +27,13 @@ public:
         QMessageBox::critical(owner, title, text);
     }
 
+    void showWarning(QWidget* owner, const QString& title, const QString& text) override
+    {
+        auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->show();
+    }
+
     bool confirm(QWidget* owner, const QString& title, const QString& text) override
     {
         return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No) != QMessageBox::No;

@@ -31,6 +31,8 @@ class TSettingsPrompts {
 public:
     virtual ~TSettingsPrompts() = default;
     virtual void showError(QWidget* owner, const QString& title, const QString& text) = 0;
+    // A warning that does not wait for the user (it may come while the program starts).
+    virtual void showWarning(QWidget* owner, const QString& title, const QString& text) = 0;
     // True unless the user answers No.
     virtual bool confirm(QWidget* owner, const QString& title, const QString& text) = 0;
 };

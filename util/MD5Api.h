@@ -3,8 +3,10 @@
 
 #include "util/MD5Core.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // Two digits per byte, high four bits first, "0123456789abcdef".
@@ -23,7 +25,9 @@ std::string getFileMD5(const std::string& path);
 // existing file. Never throws for anything the file system does.
 void digestFile(const std::string& path, TMD5Digest& digest);
 
-inline constexpr std::uint64_t kDigestWindowBytes = std::uint64_t{256} << 20;
+// Small enough that a cancel is seen within a few milliseconds, large enough that mapping costs
+// nothing next to the digest.
+inline constexpr std::uint64_t kDigestWindowBytes = std::uint64_t{8} << 20;
 
 // One file opened for digesting through read-only mapped windows of windowBytes (rounded up to
 // the system's mapping granularity), so a file larger than the address space allows is still
@@ -43,6 +47,8 @@ public:
     // The digest of the first getSize() bytes; the digest of no data when the file is not open,
     // a window cannot be mapped, or the file shrank under the reading.
     TMD5Digest digest();
+    // The same, looking at cancelled (set from any thread) before each window: nothing once set.
+    std::optional<TMD5Digest> digestUnless(const std::atomic<bool>& cancelled);
 
 private:
     struct TImpl;

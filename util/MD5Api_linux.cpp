@@ -107,12 +107,14 @@ TFileDigestObj::TFileDigestObj(const std::string& path, std::uint64_t windowByte
 
 TFileDigestObj::~TFileDigestObj() = default;
 
-TMD5Digest TFileDigestObj::digest()
+std::optional<TMD5Digest> TFileDigestObj::digestUnless(const std::atomic<bool>& cancelled)
 {
     installBusErrorHandler();
     TMD5Context context;
     md5Init(context);
     for (std::uint64_t offset = 0; offset < size_;) {
+        if (cancelled.load(std::memory_order_relaxed))
+            return std::nullopt;
         const auto length = static_cast<std::size_t>(std::min(impl_->window, size_ - offset));
         TMmapObj view(::mmap(nullptr, length, PROT_READ, MAP_SHARED, impl_->file.get(), static_cast<off_t>(offset)),
                       length);

@@ -64,11 +64,13 @@ TFileDigestObj::TFileDigestObj(const std::string& path, std::uint64_t windowByte
 
 TFileDigestObj::~TFileDigestObj() = default;
 
-TMD5Digest TFileDigestObj::digest()
+std::optional<TMD5Digest> TFileDigestObj::digestUnless(const std::atomic<bool>& cancelled)
 {
     TMD5Context context;
     md5Init(context);
     for (std::uint64_t offset = 0; offset < size_;) {
+        if (cancelled.load(std::memory_order_relaxed))
+            return std::nullopt;
         const auto length = static_cast<SIZE_T>(std::min(impl_->window, size_ - offset));
         const TMappedViewObj view(
             MapViewOfFile(impl_->mapping.get(), FILE_MAP_READ, high32(offset), low32(offset), length));

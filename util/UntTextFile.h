@@ -23,11 +23,14 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned codePage);
 std::string utf8ToCharset(std::string_view utf8, const std::string& charset);
 #endif
 
-// Creates or replaces the file with exactly these bytes; true only when every byte was written
-// and the file was closed without an error. A partly written file stays as it is.
-bool replaceFileContents(const std::string& fileName, std::string_view bytes);
+// Creates or replaces the file with exactly these bytes: they go to a new file in the same folder,
+// flushed to disk and renamed over the path, so the path holds either the old or the new
+// content, never a part (a full disk or a crash leaves the old file). A symbolic link is followed.
+// Refuses (false) when the path names something that is not a regular file or a file the user
+// may not write; on failure the path is unchanged and no temporary file is left behind.
+bool replaceFileContents(const std::string& path, std::string_view bytes);
 
 // The report writer: the text's lines, each followed by CR LF, in the system's character set,
-// replacing any file of that name. True only when the whole file was written; never throws for
-// what the file system does.
+// replacing any file of that name as a whole. True only when the whole file was written; never
+// throws for what the file system does.
 bool saveTextToFile(const std::string& fileName, std::string_view text);

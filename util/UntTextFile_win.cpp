@@ -4,6 +4,54 @@
 #include "util/UntWide.h"
 
 #include <algorithm>
+#include <atomic>
+
+namespace {
+
+bool writeAll(HANDLE file, std::string_view data)
+{
+    while (!data.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, data.data(), chunk, &written, nullptr) || written == 0)
+            return false;
+        data.remove_prefix(written);
+    }
+    return true;
+}
+
+// Removes the temporary file unless it was moved into place.
+class TTempFileGuard {
+public:
+    explicit TTempFileGuard(std::wstring path) : path_(std::move(path)) {}
+    TTempFileGuard(const TTempFileGuard&) = delete;
+    TTempFileGuard& operator=(const TTempFileGuard&) = delete;
+    ~TTempFileGuard()
+    {
+        if (!path_.empty())
+            DeleteFileW(path_.c_str());
+    }
+    void release() { path_.clear(); }
+
+private:
+    std::wstring path_;
+};
+
+THandleObj createTemporary(const std::string& folder, std::string_view name, std::wstring& tempPath)
+{
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = toWide(folder + "." + std::string(name) + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" +
+                          std::to_string(counter.fetch_add(1)));
+        THandleObj file(
+            CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    }
+    return THandleObj{};
+}
+
+} // namespace
 
 std::string utf8ToCodePage(std::string_view utf8, unsigned codePage)
 {
@@ -26,23 +74,25 @@ std::string toSystemCharset(std::string_view utf8)
     return utf8ToCodePage(utf8, CP_ACP);
 }
 
-bool replaceFileContents(const std::string& fileName, std::string_view bytes)
+bool replaceFileContents(const std::string& path, std::string_view content)
 {
-    const std::wstring path = toWide(fileName);
-    // Windows refuses to replace a read-only file; say so before opening, whoever runs this.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    const std::wstring target = toWide(path);
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         return false;
-    THandleObj file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+
+    // The temporary file goes next to the target; either separator may appear in the path.
+    const std::size_t cut = path.find_last_of("\\/:");
+    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    std::wstring tempPath;
+    THandleObj file = createTemporary(folder, std::string_view(path).substr(folder.size()), tempPath);
     if (!file)
         return false;
-    while (!bytes.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data(), chunk, &written, nullptr) || written == 0)
-            return false;
-        bytes.remove_prefix(written);
-    }
-    return file.close();
+    TTempFileGuard guard(tempPath);
+    if (!writeAll(file.get(), content) || !FlushFileBuffers(file.get()) || !file.close())
+        return false;
+    if (!MoveFileExW(tempPath.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return false;
+    guard.release();
+    return true;
 }

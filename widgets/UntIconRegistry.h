@@ -1,14 +1,14 @@
 // One icon list shared by every view: an index means the same picture everywhere, and index 0 is
-// the generic picture a failed lookup gives. User-interface thread only.
+// the generic picture a failed lookup gives. On Windows it is the system's small-icon list, so
+// the shell's own indexes are used as they come; elsewhere a list that grows from the icon theme
+// as names are looked up. User-interface thread only.
 #pragma once
 
 #include <QIcon>
 #include <QString>
-#include <QStyle>
 
+#include <memory>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
 class TIconRegistry {
 public:
@@ -21,18 +21,15 @@ public:
     // The human-readable type of files with this extension (empty when unknown).
     QString typeName(const std::string& name) const;
 
+    // The picture of an index; an index outside the list gives the generic picture.
     QIcon icon(int index) const;
-    int count() const { return static_cast<int>(icons_.size()); }
 
 private:
     TIconRegistry();
-    int indexFor(const QString& key, const QIcon& icon);
-    int mimeIconIndex(const QString& fileName);
-    // The fallback picture is built only when the key is new and the theme has none of the names.
-    int themedIndex(const QString& key, const QStringList& themeNames, QStyle::StandardPixmap fallback);
+    ~TIconRegistry();
 
-    std::vector<QIcon> icons_;
-    std::unordered_map<std::string, int> byKey_;
+    struct TPlatform; // the platform's icon source, in UntIconRegistry_<platform>.cpp
+    std::unique_ptr<TPlatform> platform_;
 };
 
 int getExtIconIndex(const std::string& name);

@@ -18,6 +18,27 @@
 #include <string>
 #include <vector>
 
+// A path written POSIX-style in a test ("/a/b.txt") as the program's own platform writes it: the
+// same on Linux, on drive C: with backslashes on Windows ("C:\a\b.txt"). Other texts stay.
+inline std::string testPath(const std::string& posix)
+{
+    if (kNativePathStyle != TPathStyle::Windows || posix.empty() || posix.front() != '/')
+        return posix;
+    std::string native = "C:" + posix;
+    for (char& c : native)
+        if (c == '/')
+            c = '\\';
+    return native;
+}
+
+// A printed tree written for POSIX paths, whose top node is "/", with the top node of testPath.
+inline std::string testTree(const std::string& printed)
+{
+    if (kNativePathStyle != TPathStyle::Windows || printed.rfind("/\n", 0) != 0)
+        return printed;
+    return "C:" + printed.substr(1);
+}
+
 // The settings window as plain values.
 class TFakeSettings final : public TSettingsWindow {
 public:
@@ -65,8 +86,13 @@ public:
         c.overflows = lost.load();
         return c;
     }
-    // Any thread, while the recording runs.
-    void add(std::vector<TItemObj> items) { queue_->addItems(std::move(items)); }
+    // Any thread, while the recording runs. The tests' paths arrive in the platform's form.
+    void add(std::vector<TItemObj> items)
+    {
+        for (TItemObj& item : items)
+            item = TItemObj(testPath(item.getItem1()), testPath(item.getItem2()), item.getEventNum(), item.getOrigin());
+        queue_->addItems(std::move(items));
+    }
 
     std::atomic<std::uint64_t> lost{0};
 

@@ -31,8 +31,23 @@ bool save(QWidget& widget, const QString& folder, const QString& name)
     return true;
 }
 
+// A few events of an ordinary day, in the paths of the system the program runs on.
 std::vector<TItemObj> sampleEvents()
 {
+    if (kNativePathStyle == TPathStyle::Windows)
+        return {
+            {"C:\\Users\\Ann\\Documents\\report.docx", "", evCreate},
+            {"C:\\Users\\Ann\\Documents\\report.docx", "", evUpdateFile},
+            {"C:\\Users\\Ann\\Documents\\notes.txt", "", evCreate},
+            {"C:\\Users\\Ann\\Documents\\draft.txt", "C:\\Users\\Ann\\Documents\\final.txt", evRenameFile},
+            {"C:\\Users\\Ann\\Pictures\\Holiday", "", evMkDir},
+            {"C:\\Users\\Ann\\Pictures\\Holiday\\beach.jpg", "", evCreate},
+            {"C:\\Users\\Ann\\Downloads\\setup.zip", "", evDelete},
+            {"C:\\Windows\\Temp\\install.log", "", evUpdateFile},
+            {"C:\\ProgramData\\Cache\\old", "", evRmDir},
+            {"C:\\Windows\\System32\\drivers\\etc\\hosts", "", evAttributes},
+            {"D:\\Share\\Archive", "D:\\Share\\Archive 2025", evRenameFolder},
+        };
     return {
         {"/home/ann/Documents/report.odt", "", evCreate},
         {"/home/ann/Documents/report.odt", "", evUpdateFile},
@@ -73,7 +88,11 @@ int main(int argc, char** argv)
     frm.show();
 
     frm.controls().tbRecord->click();
-    if (!waitFor([&] { return frm.recordPicture() == 11; }))
+    // The button changes first; events are taken once the backend is open, when recording.
+    if (!waitFor([&] {
+            return frm.recordPicture() == 11 && frm.shellMonitor() &&
+                   frm.shellMonitor()->getState() == TMonitorState::Recording;
+        }))
         return 1;
     capture.backend->add(sampleEvents());
     if (!waitFor([&] { return frm.eventList().rowCount() == sampleEvents().size() && frm.controls().P->isHidden(); }))

@@ -1,4 +1,5 @@
 // The save button's export, with the dialogs answered by a fake and real files written.
+#include "AppTestSupport.h"
 #include "app/UntExport.h"
 #include "events/UntEvents.h"
 #include "pipeline/UntMakerLinks.h"
@@ -7,14 +8,20 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
-#include <QProgressDialog>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <future>
+#ifdef __linux__
+#include <sys/mount.h>
+#endif
 
 namespace {
 
@@ -81,8 +88,8 @@ protected:
     TTestTempFolder folder;
     QWidget window;
     TUiLog log;
-    TEventTree tree{nullptr, TPathStyle::Posix, [] { return std::string("14:05:09"); }};
-    TEventList list{nullptr, TPathStyle::Posix};
+    TEventTree tree{nullptr, kNativePathStyle, [] { return std::string("14:05:09"); }};
+    TEventList list{nullptr, kNativePathStyle};
 
     std::unique_ptr<TReportExporter> makeExporter(TDigester digester = existingFileDigest)
     {
@@ -135,7 +142,8 @@ TEST_F(ExportTest, ExistingFileGetsItsDigestFoldersAndRootNone)
     tree.addDirectoryFile(file, "", evCreate);
     list.addListItem(file, "", evCreate);
 
-    std::string lines = "/\r\n";
+    const std::string drive = utf8Path(nativePath(file).root_name()); // "C:" on Windows
+    std::string lines = (drive.empty() ? "/" : drive) + "\r\n";
     std::uint16_t level = 0;
     for (const auto& part : nativePath(file).relative_path()) {
         lines += treeLevelPrefix(++level) + utf8Path(part);
@@ -156,9 +164,10 @@ TEST_F(ExportTest, DecoratedNodesAndWhatIsBelowThemGetNoDigest)
     writeBytes(folder.path("gone.txt"), "a");
     writeBytes(folder.path("x.txt"), "a");
     std::filesystem::create_directories(nativePath(folder.path("old")));
-    writeBytes(folder.path("old/inner.txt"), "a");
+    const std::string inner = folder.path("old") + pathSeparator(kNativePathStyle) + "inner.txt";
+    writeBytes(inner, "a");
     tree.addDirectoryFile(folder.path("gone.txt"), "", evDelete);
-    tree.addDirectoryFile(folder.path("old/inner.txt"), "", evCreate);
+    tree.addDirectoryFile(inner, "", evCreate);
     tree.addDirectoryFile(folder.path("old"), folder.path("new"), evRenameFolder);
     tree.addDirectoryFile(folder.path("x.txt"), folder.path("y.txt"), evRenameFile);
 
@@ -174,15 +183,16 @@ TEST_F(ExportTest, DecoratedNodesAndWhatIsBelowThemGetNoDigest)
 
 TEST_F(ExportTest, ListLinesEndInATabAndAnExistingFileIsReplaced)
 {
-    list.addListItem("/a/b.txt", "/a/c.txt", evRenameFile);
-    list.addListItem("/a/d", "", evMkDir);
+    list.addListItem(testPath("/a/b.txt"), testPath("/a/c.txt"), evRenameFile);
+    list.addListItem(testPath("/a/d"), "", evMkDir);
     const std::string target = folder.path("report");
     writeBytes(target, std::string(100000, 'x'));
 
     auto exporter = makeExporter();
     EXPECT_EQ(exportTo(*exporter, target), TExportResult::Written);
     EXPECT_EQ(readBytes(target),
-              header(0) + listSection(2, "b.txt\tc.txt\tRename File\t/a/\t\r\nd\t-\tNew Directory\t/a/\t\r\n"));
+              header(0) + listSection(2, "b.txt\tc.txt\tRename File\t" + testPath("/a/") +
+                                             "\t\r\nd\t-\tNew Directory\t" + testPath("/a/") + "\t\r\n"));
 }
 
 TEST_F(ExportTest, AnUnwritableTargetGivesTheFailureBox)
@@ -212,7 +222,7 @@ TEST_F(ExportTest, ACancelledDialogOrABlankNameWritesAndShowsNothing)
 
 TEST_F(ExportTest, CancelledAtOnceWritesNothing)
 {
-    tree.addDirectoryFile("/a/b/c", "", evCreate);
+    tree.addDirectoryFile(testPath("/a/b/c"), "", evCreate);
     log.cancelAtBegin = true;
     auto exporter = makeExporter();
     const std::string target = folder.path("report.txt");
@@ -227,15 +237,16 @@ TEST_F(ExportTest, CancelledAtOnceWritesNothing)
 TEST_F(ExportTest, CancelWhileDigestingWritesNothingAndASecondExportWaits)
 {
     for (const char* path : {"/a/1", "/a/2", "/a/3"})
-        tree.addDirectoryFile(path, "", evCreate);
+        tree.addDirectoryFile(testPath(path), "", evCreate);
     std::promise<void> cancelled;
     std::shared_future<void> released = cancelled.get_future().share();
     std::atomic<int> calls{0};
-    auto exporter = makeExporter([&calls, released](const std::string&) -> std::optional<std::string> {
-        if (++calls == 2)
-            released.wait_for(std::chrono::seconds(60));
-        return std::nullopt;
-    });
+    auto exporter =
+        makeExporter([&calls, released](const std::string&, const std::atomic<bool>&) -> std::optional<std::string> {
+            if (++calls == 2)
+                released.wait_for(std::chrono::seconds(60));
+            return std::nullopt;
+        });
     bool secondRefused = false;
     log.onProgress = [&](std::size_t done) {
         if (done < 1 || !log.cancel)
@@ -256,10 +267,10 @@ TEST_F(ExportTest, CancelWhileDigestingWritesNothingAndASecondExportWaits)
 
 TEST_F(ExportTest, DestroyedWhileRunningWaitsForItsWorkerAndShowsNothing)
 {
-    tree.addDirectoryFile("/a/1", "", evCreate);
+    tree.addDirectoryFile(testPath("/a/1"), "", evCreate);
     std::promise<void> entered;
     std::promise<void> release;
-    auto exporter = makeExporter([&](const std::string&) -> std::optional<std::string> {
+    auto exporter = makeExporter([&](const std::string&, const std::atomic<bool>&) -> std::optional<std::string> {
         entered.set_value();
         release.get_future().wait();
         return std::nullopt;
@@ -275,37 +286,120 @@ TEST_F(ExportTest, DestroyedWhileRunningWaitsForItsWorkerAndShowsNothing)
     EXPECT_EQ(log.progressEnded, 1);
 }
 
-// The default dialogs, each answered as soon as it is up.
+#ifdef __linux__
+// A disk that fills up while the report is written: the failure box, the old report intact and
+// nothing else left on the disk.
+TEST_F(ExportTest, AFullDiskGivesTheFailureBoxAndLeavesTheOldReportIntact)
+{
+    if (!runningAsRoot())
+        GTEST_SKIP() << "mounting a small filesystem needs root";
+    const std::string small = folder.path("small");
+    std::filesystem::create_directory(nativePath(small));
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "a tmpfs mount was refused: " << std::strerror(errno);
+    struct TUnmount {
+        std::string point;
+        ~TUnmount() { ::umount2(point.c_str(), MNT_DETACH); }
+    } unmount{small};
+    const std::string target = small + "/report.txt";
+    writeBytes(target, "old report\r\n");
+    for (int i = 0; i < 2000; ++i) // about 150 KB of rows
+        list.addListItem("/data/" + std::string(48, 'x') + std::to_string(i), "", evCreate);
+
+    auto exporter = makeExporter();
+    EXPECT_EQ(exportTo(*exporter, target), TExportResult::Failed);
+    EXPECT_EQ(log.failures.size(), 1);
+    EXPECT_TRUE(log.successes.isEmpty());
+    EXPECT_EQ(readBytes(target), "old report\r\n");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(nativePath(small)))
+        left.push_back(utf8Path(entry.path().filename()));
+    EXPECT_EQ(left, std::vector<std::string>{"report.txt"});
+}
+#endif
+
+// Cancel and quitting during the digest of a large file do not wait for its end: the digest sees
+// the cancel within a window of a few MiB and the export writes nothing.
+TEST_F(ExportTest, CancelAndQuitDuringTheDigestOfALargeFileEndItBeforeTheFileIsRead)
+{
+    const std::string big = folder.path("big.bin");
+    writeBytes(big, "");
+    std::filesystem::resize_file(nativePath(big), std::uint64_t{4} << 30); // seconds to digest
+    tree.addDirectoryFile(big, "", evCreate);
+    for (bool quit : {false, true}) {
+        std::promise<void> entered;
+        std::atomic<int> completed{0};
+        auto exporter = makeExporter([&](const std::string& path, const std::atomic<bool>& cancelled) {
+            if (path == big) // the folders above it are asked first
+                entered.set_value();
+            std::optional<std::string> digest = existingFileDigest(path, cancelled);
+            if (digest)
+                ++completed;
+            return digest;
+        });
+        const std::string target = folder.path(quit ? "quit.txt" : "cancel.txt");
+        log.answer = QString::fromStdString(target);
+        std::optional<TExportResult> result;
+        QObject::connect(exporter.get(), &TReportExporter::finished, [&](TExportResult r) { result = r; });
+        ASSERT_TRUE(exporter->start(tree, list, kCaption));
+        entered.get_future().wait();
+        if (quit) {
+            exporter.reset(); // the window's end: cancels and joins
+        } else {
+            exporter->cancel();
+            QEventLoop loop;
+            QObject::connect(exporter.get(), &TReportExporter::finished, &loop, &QEventLoop::quit);
+            QTimer::singleShot(60000, &loop, &QEventLoop::quit); // a bound on a hang only
+            if (!result)
+                loop.exec();
+            EXPECT_EQ(result, TExportResult::Cancelled);
+        }
+        EXPECT_EQ(completed, 0) << (quit ? "quit" : "cancel") << " waited for the whole file";
+        EXPECT_FALSE(pathExists(target));
+    }
+    EXPECT_TRUE(log.successes.isEmpty() && log.failures.isEmpty());
+}
+
+// The default dialogs, each answered once it is up.
 class QtExportUiTest : public ::testing::Test {
 protected:
+    static constexpr std::chrono::milliseconds kProgressDelay{20};
     QWidget window;
-    TQtExportUi ui;
+    TQtExportUi ui{kProgressDelay};
 
     struct TBoxSeen {
         QString title;
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         bool ownedByWindow = false;
+        QStringList visibleWindows; // the titles of every visible window just before the box closed
     };
-    // Closes the next message box once it is shown; what it showed.
-    std::shared_ptr<TBoxSeen> answerNextBox()
+    // Closes the next message box once it has been up for `hold` (its own event loop runs
+    // meanwhile); what it showed.
+    std::shared_ptr<TBoxSeen> answerNextBox(std::chrono::milliseconds hold = {})
     {
         auto seen = std::make_shared<TBoxSeen>();
         auto poll = std::make_shared<std::function<void()>>();
-        *poll = [this, seen, poll] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen->title = box->windowTitle();
-                seen->text = box->text();
-                seen->icon = box->icon();
-                seen->ownedByWindow = box->parentWidget() == &window;
-                box->accept();
-                *poll = nullptr;
+        *poll = [this, seen, poll, hold] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                QTimer::singleShot(10, &window, [poll] {
+                    if (*poll)
+                        (*poll)();
+                });
                 return;
             }
-            QTimer::singleShot(10, &window, [poll] {
-                if (*poll)
-                    (*poll)();
+            seen->title = box->windowTitle();
+            seen->text = box->text();
+            seen->icon = box->icon();
+            seen->ownedByWindow = box->parentWidget() == &window;
+            QTimer::singleShot(hold, Qt::PreciseTimer, box, [box, seen] {
+                for (const QWidget* each : QApplication::topLevelWidgets())
+                    if (each->isVisible())
+                        seen->visibleWindows << each->windowTitle();
+                box->accept();
             });
+            *poll = nullptr; // the last use of this lambda's captures
         };
         QTimer::singleShot(0, &window, [poll] { (*poll)(); });
         return seen;
@@ -328,28 +422,59 @@ TEST_F(QtExportUiTest, TheBoxesShowTheirTextsWithTheirIcons)
     EXPECT_EQ(failure->icon, QMessageBox::Critical);
 }
 
-TEST_F(QtExportUiTest, TheProgressDialogIsModalToTheWindowAndCancels)
+TEST_F(QtExportUiTest, TheProgressShowsAfterItsDelayModalToTheWindowAndOnlyAsksToCancel)
 {
     int cancelled = 0;
     ui.beginProgress(&window, 10, [&] { ++cancelled; });
-    auto* dialog = window.findChild<QProgressDialog*>();
+    QPointer<QDialog> dialog = window.findChild<QDialog*>();
     ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->isVisible()); // a quick export shows nothing
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible(); }));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Exportation"));
     EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(dialog->maximum(), 10);
+    auto* bar = dialog->findChild<QProgressBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->maximum(), 10);
     ui.showProgress(4, 10);
-    EXPECT_EQ(dialog->value(), 4);
+    EXPECT_EQ(bar->value(), 4);
+
+    // Escape, the close box and Cancel ask once; the dialog stays until the export has ended.
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    dialog->close();
     auto* button = dialog->findChild<QPushButton*>();
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), QStringLiteral("Cancel"));
-    button->click();
+    EXPECT_FALSE(button->isEnabled());
     EXPECT_EQ(cancelled, 1);
+    EXPECT_TRUE(dialog->isVisible());
 
-    QPointer<QProgressDialog> gone = dialog;
     ui.endProgress();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(gone.isNull());
-    ui.showProgress(5, 10); // nothing left to show it in
+    EXPECT_TRUE(dialog.isNull()); // at once, not at a later turn of the event loop
+    ui.showProgress(5, 10);       // nothing left to show it in
+}
+
+// The export's end, as it runs: called from the event loop, it ends the progress and shows the
+// success box, which runs a loop of its own. The progress must not come back over the box, which
+// would then answer neither clicks nor keys.
+TEST_F(QtExportUiTest, AnEndedProgressNeverShowsItselfOverTheSuccessBox)
+{
+    QEventLoop outer;
+    bool progressLeft = true;
+    std::shared_ptr<TBoxSeen> box;
+    QTimer::singleShot(0, &window, [&] {
+        ui.beginProgress(&window, 3, [] {});
+        ui.showProgress(1, 3);
+        ui.endProgress();
+        progressLeft = !window.findChildren<QDialog*>().isEmpty();
+        // Up for well past the moment the progress was due to show.
+        box = answerNextBox(3 * kProgressDelay);
+        ui.showSuccess(&window, exportSuccessText(QStringLiteral("/tmp/r.txt")));
+        outer.quit();
+    });
+    outer.exec();
+    EXPECT_FALSE(progressLeft);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->visibleWindows.join(QStringLiteral(" | ")).toStdString(), "Exportation");
 }
 
 } // namespace

@@ -1,21 +1,16 @@
-// A real recording: the kernel's events for a temporary folder reach both views.
+// A real recording: the system's events for a temporary folder reach both views, through the
+// platform's own capture backend.
 #include "AppTestSupport.h"
+#include "RecordingActivity.h"
 #include "widgets/UntGlassToolButton.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// Changes come from a child process: the monitor drops those of its own process.
-void run(const QString& program, const QStringList& arguments)
-{
-    ASSERT_EQ(QProcess::execute(program, arguments), 0) << program.toStdString();
-}
 
 // The lines of the printed tree from the temporary folder's node down, re-indented from 0.
 std::string subtree(const std::string& printed, const std::string& folderName)
@@ -42,21 +37,21 @@ std::string subtree(const std::string& printed, const std::string& folderName)
 
 TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
 {
-    // Not /tmp: it may be a memory filesystem, which is no drive.
-    QTemporaryDir dir(QStringLiteral("/var/tmp/fm-gui-XXXXXX"));
+    QTemporaryDir dir(activity::baseFolder() + QStringLiteral("/fm-gui-XXXXXX"));
     ASSERT_TRUE(dir.isValid());
-    const std::string root = QDir(dir.path()).canonicalPath().toStdString() + "/";
-    const std::string folderName = QDir(dir.path()).dirName().toStdString();
+    const QString folder = QDir(dir.path()).canonicalPath();
+    const std::string root = QDir::toNativeSeparators(folder).toStdString() + pathSeparator(kNativePathStyle);
+    const std::string folderName = QDir(folder).dirName().toStdString();
 
-    TBackendChoice probe = chooseBackend(TBackendKind::Fanotify);
+    TBackendChoice probe = activity::backend();
     if (!probe.backend)
-        GTEST_SKIP() << "fanotify refused here: " << probe.reason;
+        GTEST_SKIP() << "the backend is refused here: " << probe.reason;
     probe.backend.reset();
 
     TFakeSettings settings;
     settings.cAutoExpand = true;
     TMainServices services;
-    services.backend = [] { return chooseBackend(TBackendKind::Fanotify); };
+    services.backend = [] { return activity::backend(); };
     services.driveRoots = [root] { return std::vector<std::string>{root}; };
     services.batchInterval = std::chrono::milliseconds(100);
     services.timeText = [] { return std::string("14:05:09"); };
@@ -71,31 +66,37 @@ TEST(Recording, ATemporaryFolderShowsCreateDeleteAndRenameInBothViews)
     ASSERT_TRUE(waitFor([&] {
         return !frm.shellMonitor()->isRunning() || frm.shellMonitor()->getState() == TMonitorState::Recording;
     }));
-    if (frm.shellMonitor()->getState() != TMonitorState::Recording)
-        GTEST_SKIP() << "recording could not start: " << frm.shellMonitor()->getFailure();
+    ASSERT_EQ(frm.shellMonitor()->getState(), TMonitorState::Recording)
+        << "recording could not start: " << frm.shellMonitor()->getFailure();
 
-    const QString a = QString::fromStdString(root + "a.txt");
-    const QString b = QString::fromStdString(root + "b.txt");
-    const QString c = QString::fromStdString(root + "c.txt");
+    const QString a = folder + QStringLiteral("/a.txt");
+    const QString b = folder + QStringLiteral("/b.txt");
+    const QString c = folder + QStringLiteral("/c.txt");
     const auto rows = [&] { return printListModel(frm.listModel()); };
     const auto mine = [&] { return subtree(printTreeModel(frm.treeModel()), folderName); };
     const auto hasRow = [&](const std::string& row) { return rows().find(row) != std::string::npos; };
 
-    run(QStringLiteral("touch"), {a});
-    ASSERT_TRUE(waitFor([&] { return hasRow("a.txt | - | Create | " + root + " [green]"); })) << rows();
-    EXPECT_EQ(mine(), "a.txt\n");
-    EXPECT_EQ(printTreeModel(frm.treeModel()).rfind("/\n", 0), 0u) << "the file system root is the top node";
+    ASSERT_TRUE(activity::create(a));
+    // The list shows its rows after each hand-off, the tree its nodes at the end of the batch:
+    // wait for both.
+    ASSERT_TRUE(waitFor([&] { return hasRow("a.txt | - | Create | " + root + " [green]") && mine() == "a.txt\n"; }))
+        << rows() << mine();
+    EXPECT_EQ(printTreeModel(frm.treeModel()).rfind(activity::topNode() + "\n", 0), 0u) << "the drive is the top node";
 
-    run(QStringLiteral("rm"), {a});
-    ASSERT_TRUE(waitFor([&] { return hasRow("a.txt | - | Delete | " + root + " [red]"); })) << rows();
-    EXPECT_EQ(mine(), "(14:05:09) a.txt [red]\n");
+    ASSERT_TRUE(activity::remove(a));
+    ASSERT_TRUE(waitFor([&] {
+        return hasRow("a.txt | - | Delete | " + root + " [red]") && mine() == "(14:05:09) a.txt [red]\n";
+    })) << rows()
+        << mine();
 
-    run(QStringLiteral("touch"), {b});
+    ASSERT_TRUE(activity::create(b));
     ASSERT_TRUE(waitFor([&] { return hasRow("b.txt | - | Create | " + root + " [green]"); })) << rows();
-    run(QStringLiteral("mv"), {b, c});
-    ASSERT_TRUE(waitFor([&] { return hasRow("b.txt | c.txt | Rename File | " + root + " [blue]"); })) << rows();
-    EXPECT_EQ(mine(), "(14:05:09) a.txt [red]\n"
-                      "b.txt -> c.txt [blue]\n");
+    ASSERT_TRUE(activity::rename(b, c));
+    ASSERT_TRUE(waitFor([&] {
+        return hasRow("b.txt | c.txt | Rename File | " + root + " [blue]") &&
+               mine() == "(14:05:09) a.txt [red]\nb.txt -> c.txt [blue]\n";
+    })) << rows()
+        << mine();
 
     frm.controls().tbRecord->click();
     ASSERT_TRUE(waitFor([&] { return frm.recordPicture() == 8; }));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 namespace {
 
@@ -30,6 +31,16 @@ public:
         if (!mounted_)
             return true;
         mounted_ = !runShell(folder_, "umount " + name_).succeeded();
+        return !mounted_;
+    }
+    // The drive pulled out while in use: the mount detached at once, the loop device let go.
+    bool yank()
+    {
+        if (!mounted_)
+            return false;
+        mounted_ = !runShell(folder_, "dev=$(findmnt -n -o SOURCE " + name_ + ") && umount -l " + name_ +
+                                          " && losetup -d \"$dev\" 2>/dev/null; ! mountpoint -q " + name_)
+                        .succeeded();
         return !mounted_;
     }
     std::string path() const { return folder_ + "/" + name_; }
@@ -103,6 +114,41 @@ TEST_P(DriveEvents, ADriveMountedDuringTheRecordingIsWatchedAndLetGo)
     stopRecording();
     EXPECT_TRUE(monitor->getFailure().empty());
     EXPECT_EQ(monitor->counters().lost(), 0u);
+}
+
+// A drive pulled out during a recording, a file on it still open: "Drive removed", and the
+// recording goes on with the other roots.
+TEST_P(DriveEvents, AnUnpluggedDriveIsRemovedAndTheRecordingGoesOn)
+{
+    TLoopMount drive(folder.path(), "usb");
+    if (!drive.mount())
+        GTEST_SKIP() << "loop mounts are not permitted here";
+    const std::string elsewhere = folder.path() + "/elsewhere";
+    ASSERT_TRUE(runShell(folder.path(), "mkdir elsewhere").succeeded());
+    TBackendChoice choice = chooseBackend(GetParam());
+    if (!choice.backend)
+        GTEST_SKIP() << choice.reason;
+    settings.events.assign(kEventCount, true);
+    monitor = std::make_unique<TShellMonitor>(
+        invoker, settings, view, sink, std::move(choice),
+        [&] {
+            return std::vector<std::string>{drive.path(), elsewhere};
+        },
+        std::chrono::milliseconds(50));
+    monitor->start();
+    ASSERT_TRUE(monitor->waitRecording());
+    ASSERT_TRUE(runShell(drive.path(), ": > busy").succeeded());
+    ASSERT_TRUE(waitFor(evCreate, drive.path() + "/busy"));
+    {
+        std::ifstream held(drive.path() + "/busy"); // in use when it goes
+        ASSERT_TRUE(drive.yank());
+        EXPECT_TRUE(waitFor(evDriveRemoved, drive.path() + "/"));
+    }
+    ASSERT_TRUE(runShell(elsewhere, ": > after").succeeded());
+    EXPECT_TRUE(waitFor(evCreate, elsewhere + "/after"));
+    EXPECT_TRUE(monitor->isRunning());
+    stopRecording();
+    EXPECT_TRUE(monitor->getFailure().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DriveEvents, ::testing::Values(TBackendKind::Fanotify, TBackendKind::Inotify),

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -152,10 +153,14 @@ private:
 class TCollectingSink final : public TDeliverySink {
 public:
     explicit TCollectingSink(TCallLog* log = nullptr) : log_(log) {}
+    std::string failOn; // the list step of an event with this first path throws; set before delivery
+
     void batchStart(int) override {}
     void treeStep(const TItemObj&) override {}
     void listStep(const TItemObj& item) override
     {
+        if (!failOn.empty() && item.getItem1() == failOn)
+            throw std::runtime_error("view step failed");
         {
             std::lock_guard lock(mutex_);
             items_.push_back(item);

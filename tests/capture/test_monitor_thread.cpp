@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -265,7 +266,7 @@ TEST_F(MonitorThread, ProgramExitDuringStartUpSkipsTheRemainingStepsButCleansUp)
     EXPECT_EQ(log.indexOf("view idle"), -1);
 }
 
-TEST_F(MonitorThread, PauseDoesNothingBeforeTheWorkerExistsAndHoldsDeliveriesAfter)
+TEST_F(MonitorThread, PauseDoesNothingBeforeTheWorkerExistsAndStopDeliversWhatItHeld)
 {
     script.itemsInRun = 5;
     auto monitor = makeMonitor();
@@ -279,8 +280,11 @@ TEST_F(MonitorThread, PauseDoesNothingBeforeTheWorkerExistsAndHoldsDeliveriesAft
     ASSERT_TRUE(log.waitFor("backend appended"));
     monitor->stop();
     monitor->wait();
-    // Held by the pause when the recording ended: never shown.
-    EXPECT_TRUE(sink.items().empty());
+    // Held by the pause when the recording ended: delivered as a stop unpaused delivers, and
+    // before the views are put back to idle.
+    ASSERT_EQ(sink.items().size(), 5u);
+    EXPECT_EQ(sink.items().back().getItem1(), "/r/f4");
+    EXPECT_LT(log.indexOf("sink batch end"), log.indexOf("view idle"));
     const auto shown = log.entries().size();
     monitor->setPause(false);
     EXPECT_EQ(log.entries().size(), shown);
@@ -300,6 +304,27 @@ TEST_F(MonitorThread, ResumedDeliveriesArriveOnTheNextTick)
     EXPECT_NE(std::find(paused, entries.end(), "view recording"), entries.end()); // resumed
     EXPECT_TRUE(sink.waitUntil([](const auto& items) { return items.size() == 4; }));
     monitor->stop();
+}
+
+TEST_F(MonitorThread, AFailedDeliveryMarksTheRecordingFailedWhileCaptureGoesOn)
+{
+    script.itemsInRun = 3;
+    sink.failOn = "/r/f1";
+    auto monitor = makeMonitor(std::chrono::milliseconds(10));
+    monitor->start();
+    ASSERT_TRUE(monitor->waitRecording());
+    ASSERT_TRUE(log.waitFor("sink batch end"));
+    // The failure is readable while recording, not only once it has ended.
+    const auto failed = [&] { return !monitor->getFailure().empty(); };
+    for (int i = 0; i < 2000 && !failed(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(monitor->getFailure(), "delivery failed: view step failed");
+    EXPECT_TRUE(monitor->isRunning());
+    ASSERT_EQ(sink.items().size(), 1u);
+    monitor->stop();
+    monitor->wait();
+    EXPECT_EQ(monitor->getFailure(), "delivery failed: view step failed");
+    EXPECT_GE(log.indexOf("view idle"), 0);
 }
 
 TEST_F(MonitorThread, StopBeforeStartEndsAtOnceAndDestructionJoins)

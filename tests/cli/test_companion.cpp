@@ -226,9 +226,42 @@ TEST(CompanionArgs, BadArgumentsAreNamed)
         TArgs args(words);
         const auto parsed = args.parse();
         EXPECT_FALSE(parsed.options) << named;
-        EXPECT_NE(parsed.exitCode, 0) << named;
+        EXPECT_EQ(parsed.exitCode, 2) << named; // a usage error, as command-line tools answer it
         EXPECT_NE(args.err.str().find(named), std::string::npos) << args.err.str();
     }
+}
+
+// What is wrong is said plainly, in one line, not as a range of 300 digits.
+TEST(CompanionArgs, BadDurationsAndConfigsSayWhatIsWrong)
+{
+    TTestTempFolder folder;
+    writeBytes(folder.path("locked.ini"), "[GLOBAL]\r\n");
+    const std::string duration = "--duration: must be a number of seconds above 0";
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--duration", "-3"}, duration},
+        {{"--duration", "0"}, duration},
+        {{"--duration", "1e400"}, duration},
+        {{"--duration", "nan"}, duration},
+        {{"--duration", "5s"}, duration},
+        {{"--config", folder.path("missing.ini")}, "--config: no such file: " + folder.path("missing.ini")},
+        {{"--config", folder.path()}, "--config: is a folder: " + folder.path()},
+    };
+#ifndef _WIN32
+    if (!runningAsRoot()) { // root reads any file, so the refusal cannot be seen as root
+        std::filesystem::permissions(nativePath(folder.path("locked.ini")), std::filesystem::perms::none);
+        cases.push_back({{"--config", folder.path("locked.ini")}, "--config: permission denied: "});
+    }
+#endif
+    for (const auto& [words, said] : cases) {
+        TArgs args(words);
+        const auto parsed = args.parse();
+        EXPECT_EQ(parsed.exitCode, 2) << said;
+        const std::string err = args.err.str();
+        EXPECT_EQ(err.rfind("filesmonitor-cli: " + said, 0), 0u) << err;
+        EXPECT_LT(err.size(), 200u) << err;
+    }
+    TArgs fine({"--duration", "0.5"});
+    ASSERT_TRUE(fine.parse().options);
 }
 
 TEST(CompanionArgs, HelpExitsCleanly)

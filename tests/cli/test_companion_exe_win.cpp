@@ -123,7 +123,7 @@ TEST(CompanionExe, ABadArgumentIsNamedWithAFailure)
     for (const auto& [args, named] : cases) {
         const TRunResult run = runProgram(args);
         ASSERT_TRUE(run.finished) << named;
-        EXPECT_NE(run.exitCode, 0u) << named;
+        EXPECT_EQ(run.exitCode, 2u) << named;
         EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;
     }

@@ -4,32 +4,40 @@
 
 #include "pipeline/UntItemsStackThread.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 class TManualClock final : public TBatchClock {
 public:
-    bool waitTick(std::stop_token stop) override
+    void waitTick() override
     {
         std::unique_lock lock(mutex_);
         ++entries_;
         changed_.notify_all();
-        changed_.wait(lock, stop, [&] { return ticks_ > 0; });
-        if (stop.stop_requested())
-            return false;
+        changed_.wait(lock, [&] { return ticks_ > 0 || interrupted_; });
+        if (interrupted_)
+            return;
         --ticks_;
         consumedAtEntry_ = entries_;
         changed_.notify_all();
-        return true;
     }
 
-    // Releases one wake-up and waits until the worker is back waiting for the next one.
-    void step()
+    void interrupt() override
+    {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+        changed_.notify_all();
+    }
+
+    // Releases one wake-up and waits until the worker is back waiting for the next one; false
+    // when it is not back within the limit (it ended, or hangs).
+    [[nodiscard]] bool step(std::chrono::seconds limit = std::chrono::seconds(20))
     {
         std::unique_lock lock(mutex_);
         ++ticks_;
         changed_.notify_all();
-        changed_.wait(lock, [&] { return ticks_ == 0 && entries_ > consumedAtEntry_; });
+        return changed_.wait_for(lock, limit, [&] { return ticks_ == 0 && entries_ > consumedAtEntry_; });
     }
 
     // Releases one wake-up without waiting (for a worker that is expected to end).
@@ -40,10 +48,18 @@ public:
         changed_.notify_all();
     }
 
+    // Waits until the worker is waiting for a wake-up; false when it does not within the limit.
+    [[nodiscard]] bool awaitWaiting(std::chrono::seconds limit = std::chrono::seconds(20))
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return entries_ > consumedAtEntry_ && ticks_ == 0; });
+    }
+
 private:
     std::mutex mutex_;
-    std::condition_variable_any changed_;
+    std::condition_variable changed_;
     int ticks_ = 0;
     long entries_ = 0;
     long consumedAtEntry_ = 0;
+    bool interrupted_ = false;
 };

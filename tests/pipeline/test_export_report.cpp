@@ -3,6 +3,7 @@
 #include "events/UntEvents.h"
 #include "pipeline/UntExportReport.h"
 #include "pipeline/UntMakerLinks.h"
+#include "util/UntNameEscape.h"
 
 #include <map>
 
@@ -17,7 +18,7 @@ struct TFakeDigester {
     std::vector<std::string> asked;
     TDigester function()
     {
-        return [this](const std::string& path) -> std::optional<std::string> {
+        return [this](const std::string& path, const std::atomic<bool>&) -> std::optional<std::string> {
             asked.push_back(path);
             const auto it = files.find(path);
             if (it == files.end())
@@ -141,6 +142,28 @@ TEST(ReportText, ListLinesEndInTabThenCrLf)
     list.addListItem("C:\\a.txt", "C:\\b.txt", evRenameFile);
     list.addListItem("", "", evUpdateDir);
     EXPECT_EQ(listViewToText(list), "a.txt\tb.txt\tRename File\tC:\\\t\r\n-\t-\tUpdate Directory\t\t\r\n");
+}
+
+// A hostile name (a line break, a forged row, a terminal escape) stays inside its row, written
+// with the name escapes; the digest still reads the real file; other names stay as they are.
+TEST(ReportText, ANameHoldingControlCharactersStaysOneRowAndIsDigestedByItsRealName)
+{
+    const std::string evil = "evil\nDelete\t-\tfake.txt\x1b[31mred";
+    const std::string shown = "evil\\nDelete\\t-\\tfake.txt\\x1b[31mred";
+    TEventTree tree(nullptr, TPathStyle::Posix, fixedTime);
+    TEventList list(nullptr, TPathStyle::Posix);
+    tree.addDirectoryFile("/d/" + evil, "", evCreate);
+    tree.addDirectoryFile("/d/back\\slash.txt", "", evCreate);
+    list.addListItem("/d/" + evil, "", evCreate);
+    TFakeDigester digester;
+    digester.files["/d/" + evil] = kDigest;
+    const auto text = buildReportText(takeReportSnapshot(tree, list, "Files Monitor - HOST"), digester.function());
+    ASSERT_TRUE(text.has_value());
+    const std::string tab = "\t";
+    EXPECT_EQ(*text, header(4) + "/\r\n-->d\r\n-- -->" + shown + " - [MD5:" + kDigest +
+                         "]\r\n-- -->back\\slash.txt\r\n" +
+                         listSection(1, shown + tab + "-" + tab + "Create" + tab + "/d/" + tab + "\r\n"));
+    EXPECT_EQ(unescapeName(shown), evil); // reversible
 }
 
 TEST(ReportText, SnapshotStaysValidAfterTheViewsChange)

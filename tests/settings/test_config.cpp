@@ -6,7 +6,31 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
+
+// 100 KB of random bytes is read as the defaults, and the programs can say how much was not read.
+TEST(ConfigStore, AFileOfRandomBytesGivesTheDefaultsAndItsUnreadLines)
+{
+    TTestTempFolder folder;
+    const std::string path = folder.path("config.ini");
+    std::mt19937 random(7);
+    std::string bytes(100 * 1000, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    writeBytes(path, bytes);
+    TSettingsData data;
+    std::size_t unread = 0;
+    restoreSettings(path, data, &unread);
+    EXPECT_EQ(data, TSettingsData{});
+    EXPECT_GT(unread, 100u); // about one line break in 128 bytes, each kind counted
+    EXPECT_EQ(unreadSettingsText(path, unread),
+              path + ": " + std::to_string(unread) +
+                  " lines could not be read; the settings not found there keep their defaults");
+    EXPECT_EQ(unreadSettingsText("c.ini", 1),
+              "c.ini: 1 line could not be read; the settings not found there keep their defaults");
+}
 
 using TList = std::vector<std::string>;
 

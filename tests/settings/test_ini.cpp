@@ -193,6 +193,27 @@ TEST(IniUtils, GarbageBinaryAndHugeFilesLoadWithoutHarm)
     EXPECT_EQ(withNul.readString("K", ""), std::string("a\0b", 3));
 }
 
+// Lines that are neither blank, a comment, a section nor a key with a plain name are counted as
+// not understood; they stay in the file, and the keys around them are still found.
+TEST(IniUtils, LinesNotUnderstoodAreCountedAndKept)
+{
+    TTestTempFolder folder;
+    const std::string path = folder.path("config.ini");
+    const std::string text = "garbage\r\n[GLOBAL]\r\n\x01\x02=3\r\nTRAY=Y\r\n; note\r\n# note\r\n\r\n"
+                             "[\xFF]\r\nK\xC3\xA9=1\r\n[broken\r\n=empty name\r\n";
+    writeBytes(path, text);
+    TIniUtilsObj ini(path);
+    EXPECT_EQ(ini.getUnreadLineCount(), 6u);
+    ini.setWorkingSection("GLOBAL");
+    EXPECT_EQ(ini.readString("TRAY", "N"), "Y");
+    ini.writeString("AUTOCLEAR", "N");
+    ini.flush();
+    EXPECT_EQ(readBytes(path).substr(0, 30), text.substr(0, 30));
+
+    writeBytes(path, "[GLOBAL]\r\nTRAY=Y\r\n");
+    EXPECT_EQ(TIniUtilsObj(path).getUnreadLineCount(), 0u);
+}
+
 TEST(IniUtils, IntegersAndBooleans)
 {
     TTestTempFolder folder;

@@ -59,12 +59,17 @@ public:
         QString text;
     };
     std::vector<TBox> errors;
+    std::vector<TBox> warnings;
     std::vector<TBox> questions;
     bool answer = true;
 
     void showError(QWidget* owner, const QString& title, const QString& text) override
     {
         errors.push_back({owner, title, text});
+    }
+    void showWarning(QWidget* owner, const QString& title, const QString& text) override
+    {
+        warnings.push_back({owner, title, text});
     }
     bool confirm(QWidget* owner, const QString& title, const QString& text) override
     {

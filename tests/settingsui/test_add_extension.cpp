@@ -1,14 +1,13 @@
-// The extension dialog, the list-view helpers and the folder picker.
+// The extension dialog and the list-view helpers.
 #include "TestSettingsFakes.h"
 #include "settingsui/UntAddExtension.h"
-#include "settingsui/UntBrowseFolder.h"
 #include "settingsui/UntListViewText.h"
 #include "settingsui/UntSettings.h"
 #include "settingsui/UntSettingsImages.h"
+#include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassToolButton.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -110,6 +109,40 @@ TEST_F(ExtensionDialog, TheAddButtonOfTheFiltersPageOpensItModally)
     EXPECT_EQ(settings->extensionsText(), ".ini\r\n");
 }
 
+TEST(ExtensionDialogPlace, FlatPanelCentredOnTheMainWindowWhereverTheSettingsAre)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TFakeSystem system;
+    TFakePrompts prompts;
+    TSettingsEnvironment env;
+    env.configPath = dir.filePath(QStringLiteral("config.ini")).toStdString();
+    env.system = &system;
+    env.prompts = &prompts;
+    QWidget mainWindow;
+    mainWindow.setGeometry(40, 60, 635, 351);
+    TFrmSettings settings(std::move(env), &mainWindow);
+    settings.move(500, 400);
+    TFrmAddExtension* dialog = settings.extensionDialog();
+
+    dialog->show();
+    // Within the few pixels by which the two windows' frames may differ.
+    const QPoint offset = dialog->frameGeometry().center() - mainWindow.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << ", " << offset.y();
+    dialog->hide();
+
+    // No border lines: the left and top edges show the fill, as the pixels just inside them do.
+    ASSERT_EQ(dialog->pCore->geometry(), dialog->rect());
+    QImage background(dialog->size(), QImage::Format_RGB32);
+    background.fill(Qt::black);
+    const QImage image = dialog->pCore->renderImage(background);
+    const int h = image.height();
+    EXPECT_EQ(image.pixel(0, h / 2), image.pixel(5, h / 2));
+    EXPECT_EQ(image.pixel(1, h / 2), image.pixel(5, h / 2));
+    EXPECT_EQ(image.pixel(image.width() / 2, 0), image.pixel(image.width() / 2 + 5, 0));
+    EXPECT_EQ(QColor(image.pixel(5, 0)), QColor(237, 243, 252)) << "the gradient starts at the very top";
+}
+
 TEST(ListViewText, CaptionsAndMembership)
 {
     QTreeWidget list;
@@ -128,30 +161,6 @@ TEST(ListViewText, CaptionsAndMembership)
     EXPECT_FALSE(isInListView("\xC3\x89T\xC3\x89", list)) << "only a to z are folded";
     EXPECT_FALSE(isInListView("second", list)) << "only captions count";
     EXPECT_FALSE(isInListView(".ex", list));
-}
-
-TEST(BrowseForFolder, OpensAtTheInitialFolderAndReturnsTheChoice)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const auto answer = [](bool accept, const QString& title, const QString& initial) {
-        QTimer::singleShot(0, [=] {
-            auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(picker, nullptr);
-            EXPECT_EQ(picker->windowTitle(), title);
-            EXPECT_EQ(picker->directory().absolutePath(), initial);
-            EXPECT_TRUE(picker->testOption(QFileDialog::ShowDirsOnly));
-            EXPECT_TRUE(picker->testOption(QFileDialog::ReadOnly)) << "no new folder";
-            if (accept)
-                QMetaObject::invokeMethod(picker, "accept");
-            else
-                picker->reject();
-        });
-    };
-    answer(false, QStringLiteral("Pick"), dir.path());
-    EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false), "");
-    answer(true, QStringLiteral("Pick"), dir.path());
-    EXPECT_EQ(browseForFolder("Pick", dir.path().toStdString(), false), dir.path().toStdString());
 }
 
 } // namespace

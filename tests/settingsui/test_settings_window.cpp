@@ -3,6 +3,7 @@
 #include "TestSettingsFakes.h"
 #include "settingsui/UntSettings.h"
 #include "settingsui/UntSettingsImages.h"
+#include "util/UntFunctions.h"
 #include "widgets/UntGlassActiveLabel.h"
 #include "widgets/UntGlassPanel.h"
 #include "widgets/UntGlassProgressBar.h"
@@ -229,22 +230,25 @@ TEST_F(SettingsWindow, RecordModeLocksTheListsAndMakesRoomForTheNotices)
 
 TEST_F(SettingsWindow, AddingFoldersThroughThePicker)
 {
-    system.systemRoot = "/";
-    const std::string temp = folder("Temp");
+    // The picker answers in the system's own form.
+    const std::string root = getSystemDriveRoot();
+    const std::string sep(1, pathSeparator(kNativePathStyle));
+    system.systemRoot = root;
+    const std::string temp = QDir::toNativeSeparators(QString::fromStdString(folder("Temp"))).toStdString();
     picker.answers = {
-        temp, QString::fromStdString(temp).toUpper().toStdString(), "/", "  ", temp + "/", temp + "\nsecond", ""};
+        temp, QString::fromStdString(temp).toUpper().toStdString(), root, "  ", temp + sep, temp + "\nsecond", ""};
     for (int i = 0; i < 7; ++i)
         settings->tbAddPathClick();
 
     ASSERT_EQ(picker.calls.size(), 7u);
     EXPECT_EQ(picker.calls[0].title, "Select path to exclude from capture");
-    EXPECT_EQ(picker.calls[0].initial, "/");
+    EXPECT_EQ(picker.calls[0].initial, root);
     EXPECT_FALSE(picker.calls[0].allowNewFolder);
-    EXPECT_EQ(settings->excludedFoldersText(), temp + "/\r\n/\r\n")
+    EXPECT_EQ(settings->excludedFoldersText(), temp + sep + "\r\n" + root + "\r\n")
         << "a final separator is added once; a folder in another case, a cancel and a name that the stored "
            "list could not hold add nothing";
     EXPECT_EQ(settings->lstpath->topLevelItem(0)->icon(0).cacheKey(),
-              TIconRegistry::instance().icon(getPathIconIndex(temp + "/")).cacheKey());
+              TIconRegistry::instance().icon(getPathIconIndex(temp + sep)).cacheKey());
     EXPECT_TRUE(prompts.errors.empty() && prompts.questions.empty()) << "nothing is said";
 }
 

@@ -134,6 +134,28 @@ TEST(MD5Api, LargeFilesAreReadThroughSeveralWindows)
     EXPECT_EQ(getFileMD5(path), digestToHex(expected));
 }
 
+TEST(MD5Api, ACancelSeenBetweenWindowsEndsTheDigestBeforeTheEnd)
+{
+    TTestTempFolder folder;
+    const std::string path = folder.path("sparse.bin");
+    writeBytes(path, "");
+    // 4 GiB of holes: reading it all takes seconds, so the digest still runs when the cancel comes.
+    std::filesystem::resize_file(nativePath(path), std::uint64_t{4} << 30);
+    TFileDigestObj file(path);
+    ASSERT_EQ(file.getSize(), std::uint64_t{4} << 30);
+    std::atomic<bool> cancelled{true};
+    EXPECT_FALSE(file.digestUnless(cancelled).has_value()) << "a cancel set before reads nothing";
+
+    cancelled = false;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        cancelled = true;
+    });
+    const std::optional<TMD5Digest> digest = file.digestUnless(cancelled);
+    canceller.join();
+    EXPECT_FALSE(digest.has_value()) << "the whole file was digested in spite of the cancel";
+}
+
 TEST(MD5Api, AGrowingFileIsDigestedUpToItsSizeWhenOpened)
 {
     TTestTempFolder folder;

@@ -1,0 +1,3 @@
+#include "util/UntThreadPriority.h"
+
+void raiseThreadPriority() {}
