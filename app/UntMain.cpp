@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
+
 namespace {
 
 bool askExit(QWidget* owner, const QString& title)
@@ -86,6 +88,10 @@ TFrmMain::TFrmMain(TMainServices services, QWidget* parent)
     statusTimer_ = new QTimer(this);
     statusTimer_->setInterval(1000);
     connect(statusTimer_, &QTimer::timeout, this, &TFrmMain::refreshCaptureStatus);
+    infoTimer_ = new QTimer(this);
+    infoTimer_->setSingleShot(true);
+    infoTimer_->setInterval(kInfoMs);
+    connect(infoTimer_, &QTimer::timeout, c_.lInfo, &QLabel::hide);
 
     setStatus(QStringLiteral("idle."));
     processResize();
@@ -137,6 +143,8 @@ void TFrmMain::createControls()
     c_.tbsave = makeButton(c_.pTop, {215, 5, 31, 27}, {});
     c_.tbsave->setIcon(img16(picSave));
     c_.tbsave->setToolTip(QStringLiteral("Save"));
+    c_.lInfo = new QLabel(c_.pTop);
+    c_.lInfo->hide();
 
     c_.tbRecord = makeButton(c_.ToolBar, {4, 3, 89, 24}, {});
     setPicture(c_.tbRecord, kRecordIdle, QStringLiteral("Record"));
@@ -218,6 +226,16 @@ void TFrmMain::setStatus(const QString& text)
     c_.lMater->setText(text);
     c_.lMater->adjustSize();
     c_.lMater->move(c_.pTop->width() - c_.lMater->width() - 8, c_.lMater->y());
+    placeInfo();
+}
+
+// The note takes the room between the panel's buttons and the status, cut short when it lacks it.
+void TFrmMain::placeInfo()
+{
+    const int left = c_.tbsave->x() + c_.tbsave->width() + 12;
+    const int width = std::max(0, c_.lMater->x() - 12 - left);
+    c_.lInfo->setGeometry(left, c_.lMater->y(), width, c_.lMater->height());
+    c_.lInfo->setText(c_.lInfo->fontMetrics().elidedText(infoText_, Qt::ElideRight, width));
 }
 
 void TFrmMain::processResize()
@@ -247,6 +265,7 @@ void TFrmMain::processResize()
     c_.tbsettings->move(c_.tbhelp->x() - c_.tbsettings->width() - 4, c_.tbsettings->y());
 
     c_.List->setGeometry(c_.Tree->geometry());
+    placeInfo();
 }
 
 void TFrmMain::showEvent(QShowEvent* event)
@@ -313,6 +332,7 @@ void TFrmMain::startCapture()
         return;
     setStatus(QStringLiteral("Live Capture."));
     c_.lMater->setToolTip({});
+    reasonShown_ = false;
     monitor_.reset(); // the previous recording has ended: this only joins its finished thread
     monitor_ = std::make_unique<TShellMonitor>(*invoker_, *settings_, *this, *this, services_.backend(),
                                                services_.driveRoots, services_.batchInterval);

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+class QLabel;
 class QMenu;
 class QTableView;
 class QTimer;
@@ -95,6 +96,7 @@ public:
         TGlassToolButton* tbTree;
         TGlassToolButton* tbList;
         TGlassActiveLabel* lMater;
+        QLabel* lInfo; // how this recording captures, for its first seconds
         TGlassToolButton* tbClean;
         TGlassToolButton* tbsave;
         TGlassToolButton* tbRecord;
@@ -146,6 +148,8 @@ private:
     void showIdle();
     void flushRows();
     void refreshCaptureStatus();
+    void showCaptureReason();
+    void placeInfo();
 
     void tbRecordClick();
     void tbPauseClick();
@@ -184,6 +188,11 @@ private:
     QString balloonTitle_;
     QString balloonText_;
     QTimer* statusTimer_ = nullptr;
+    static constexpr std::size_t kTooltipNotes = 5;
+    bool reasonShown_ = false; // the capture's reason, once per recording
+    QString infoText_;
+    QTimer* infoTimer_ = nullptr;
+    static constexpr int kInfoMs = 10000;
 
     std::unique_ptr<TQtInvoker> invoker_;
     TReportExporter* exporter_ = nullptr; // a child of the window

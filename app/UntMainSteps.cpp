@@ -7,6 +7,7 @@
 #include "widgets/UntGlassProgressBar.h"
 #include "widgets/UntGlassToolButton.h"
 
+#include <QLabel>
 #include <QTimer>
 #include <QTreeView>
 
@@ -14,18 +15,43 @@ void TFrmMain::refreshCaptureStatus()
 {
     if (!monitor_ || !monitor_->isRunning() || recordPicture_ != kRecordRunning)
         return;
+    const TCaptureCounters counts = monitor_->counters();
+    QString text = QStringLiteral("Live Capture.");
+    for (const std::string& count : captureCountTexts(counts))
+        text += QStringLiteral(" (%1)").arg(QString::fromStdString(count));
+    if (text != status())
+        setStatus(text);
+
     QStringList notes;
     const std::string name = monitor_->backendName();
     if (!name.empty())
         notes << QStringLiteral("Capture: %1").arg(QString::fromStdString(name));
     if (!monitor_->backendReason().empty())
         notes << QString::fromStdString(monitor_->backendReason());
-    for (const std::string& warning : monitor_->backendWarnings())
-        notes << QString::fromStdString(warning);
+    for (const std::string& count : captureCountTexts(counts, true))
+        notes << QString::fromStdString(count);
+    // Which folders and why: the first few say enough, a whole tree of them would not fit.
+    const std::vector<std::string> warnings = monitor_->backendWarnings();
+    for (std::size_t i = 0; i < warnings.size() && i < kTooltipNotes; ++i)
+        notes << QString::fromStdString(warnings[i]);
+    if (warnings.size() > kTooltipNotes)
+        notes << QStringLiteral("and %1 more like these").arg(warnings.size() - kTooltipNotes);
     c_.lMater->setToolTip(notes.join(QLatin1Char('\n')));
-    const std::uint64_t lost = monitor_->counters().lost();
-    if (lost > 0)
-        setStatus(QStringLiteral("Live Capture. (%1 events lost)").arg(lost));
+}
+
+// Once per recording, beside the status for a few seconds: how this recording captures, and what
+// would give more.
+void TFrmMain::showCaptureReason()
+{
+    const std::string reason = monitor_ ? monitor_->backendReason() : std::string();
+    if (reasonShown_ || reason.empty())
+        return;
+    reasonShown_ = true;
+    infoText_ = QString::fromStdString(reason);
+    c_.lInfo->setToolTip(infoText_);
+    placeInfo();
+    c_.lInfo->show();
+    infoTimer_->start();
 }
 
 void TFrmMain::showState(TRecordingState state)
@@ -36,6 +62,7 @@ void TFrmMain::showState(TRecordingState state)
         setPicture(c_.tbPause, kPauseRunning, QStringLiteral("Pause"));
         c_.tbPause->show();
         refreshCaptureStatus();
+        showCaptureReason();
         break;
     case TRecordingState::Paused:
         setPicture(c_.tbPause, kPausePaused, QStringLiteral("Resume"));
@@ -51,6 +78,8 @@ void TFrmMain::showIdle()
     setPicture(c_.tbRecord, kRecordIdle, QStringLiteral("Record"));
     c_.tbPause->hide();
     statusTimer_->stop();
+    infoTimer_->stop();
+    c_.lInfo->hide();
     if (settings_)
         settings_->setRecordMode(false);
     const std::string failure = monitor_ ? monitor_->getFailure() : std::string();

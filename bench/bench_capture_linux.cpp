@@ -1,9 +1,13 @@
 // Capture cost of a burst of file creations: the same shell workload run once with no monitor
 // (the baseline) and once while the fanotify monitor records the folder, the captured run timed
-// until the last event has been delivered. Prints the ratio captured / baseline. Also the per-event
-// structures: the Update File throttle against a plain hash set at N and 4N paths written within a
-// second, and a folder rename holding N and 4N folders (ratio 4N / N; 1: constant).
+// until the last event has been delivered. Prints the ratio captured / baseline, for fanotify in
+// this process and through the capture helper, and the helper's time as a ratio of the former.
+// Also the per-event structures: the Update File throttle against a plain hash set at N and 4N
+// paths written within a second, and a folder rename holding N and 4N folders (ratio 4N / N;
+// 1: constant).
+#include "BenchRatio.h"
 #include "capture/UntFolderTree_linux.h"
+#include "capture/UntHelperBackend_linux.h"
 #include "capture/UntRecentKeys.h"
 #include "monitor/UntShellMonitorThread.h"
 
@@ -90,7 +94,17 @@ public:
     void clearViews() override {}
 };
 
-void BM_BurstCapturedVsUncaptured(benchmark::State& state)
+// fanotify in this process, or through the helper of this build.
+TBackendChoice openBackend(bool helper)
+{
+    if (!helper)
+        return chooseBackend(TBackendKind::Fanotify);
+    std::string whyNot;
+    auto backend = openHelperBackend(FM_HELPER_PATH, whyNot);
+    return {std::move(backend), whyNot};
+}
+
+void BM_BurstCapturedVsUncaptured(benchmark::State& state, bool helper)
 {
     using clock = std::chrono::steady_clock;
     double baseline = 0;
@@ -103,7 +117,7 @@ void BM_BurstCapturedVsUncaptured(benchmark::State& state)
         std::filesystem::remove_all(plain);
 
         const std::string watched = makeFolder();
-        TBackendChoice choice = chooseBackend(TBackendKind::Fanotify);
+        TBackendChoice choice = openBackend(helper);
         if (!choice.backend) {
             state.SkipWithError(choice.reason.c_str());
             std::filesystem::remove_all(watched);
@@ -133,7 +147,14 @@ void BM_BurstCapturedVsUncaptured(benchmark::State& state)
         static_cast<double>(kFiles) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_BurstCapturedVsUncaptured)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_BurstCapturedVsUncaptured, fanotify, false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_BurstCapturedVsUncaptured, helper, true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 // Seconds per path for count distinct paths written within one second, each written twice (the
 // second write is held back), by the throttle and, as the baseline, by a plain hash set.
@@ -218,4 +239,5 @@ BENCHMARK(BM_FolderRenameGrowth)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
-BENCHMARK_MAIN();
+FM_BENCHMARK_MAIN_WITH_RATIOS({"BM_BurstCapturedVsUncaptured/helper/iterations:5/manual_time",
+                               "BM_BurstCapturedVsUncaptured/fanotify/iterations:5/manual_time"})

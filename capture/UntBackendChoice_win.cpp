@@ -6,6 +6,8 @@ TBackendChoice chooseBackend(TBackendKind wanted)
     switch (wanted) {
     case TBackendKind::Fanotify:
         return {nullptr, "fanotify is only available on Linux"};
+    case TBackendKind::Helper:
+        return {nullptr, "filesmonitor-capture is only available on Linux"};
     case TBackendKind::Inotify:
         return {nullptr, "inotify is only available on Linux"};
     case TBackendKind::ShellNotify:

@@ -14,17 +14,31 @@ class TEventSink;
 
 using TEventKinds = std::array<bool, kEventCount>; // index = event number, true = watched
 
-// Events that could not be delivered, shown to the user.
+// What the user is told besides the events, in three counts kept apart: events that happened
+// but were not delivered, folders below a root that were never watched, and roots refused as a
+// whole. An unwatched folder loses nothing that was captured, so it is never called a lost event.
 struct TCaptureCounters {
+    // Events lost.
     std::uint64_t overflows = 0;       // kernel queue overflows
-    std::uint64_t refusedWatches = 0;  // watches the system refused
-    std::uint64_t unresolvedPaths = 0; // events whose path could not be resolved
-    std::uint64_t undecodedEvents = 0; // notifications that name no single event kind
-    std::uint64_t lost() const { return overflows + refusedWatches + unresolvedPaths + undecodedEvents; }
+    std::uint64_t unresolvedPaths = 0; // events whose path could not be named
+    std::uint64_t undecodedEvents = 0; // notifications or helper records that name no event
+    std::uint64_t droppedEvents = 0;   // captured, then dropped after the delivery failed
+    // Not watched.
+    std::uint64_t foldersNotWatched = 0; // below a root: no permission, the watch limit
+    std::uint64_t refusedRoots = 0;      // roots that could not be watched at all
     // Not a loss: a create and a delete of one name the kernel merged into one record while it
     // was queued, whose order was inferred from whether the name still exists.
     std::uint64_t mergedPairs = 0;
+
+    std::uint64_t lostEvents() const { return overflows + unresolvedPaths + undecodedEvents + droppedEvents; }
+    TCaptureCounters& operator+=(const TCaptureCounters& more);
+    bool operator==(const TCaptureCounters&) const = default;
 };
+
+// One short text per count that is not zero, in this order: "12 folders not watched",
+// "3 events lost", "1 root refused". With details, what the lost events were follows in
+// parentheses: "3 events lost (2 queue overflows, 1 unnamed path)".
+std::vector<std::string> captureCountTexts(const TCaptureCounters& counters, bool details = false);
 
 class TCaptureBackend {
 public:
@@ -47,7 +61,8 @@ public:
     virtual std::vector<std::string> warnings() const { return {}; }
 };
 
-enum class TBackendKind { Auto, Fanotify, Inotify, ShellNotify };
+// Helper: fanotify in filesmonitor-capture, the privileged capture helper (Linux).
+enum class TBackendKind { Auto, Fanotify, Helper, Inotify, ShellNotify };
 
 struct TBackendChoice {
     std::unique_ptr<TCaptureBackend> backend; // null when none could be had

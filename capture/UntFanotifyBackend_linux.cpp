@@ -103,52 +103,6 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
     return true;
 }
 
-bool TFanotifyBackend::watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why)
-{
-    if (!fallback_) {
-        std::string whyNot;
-        auto fallback = openInotifyBackend(whyNot, TInotifyOptions{0, false});
-        if (!fallback) {
-            refuse(why + "; " + whyNot);
-            return false;
-        }
-        fallback->open(sink());
-        std::lock_guard lock(fallbackMutex_);
-        fallback_ = std::move(fallback);
-    }
-    if (!fallback_->addWatch(root, kinds))
-        return false; // counted and explained by the fallback
-    warn(why + "; using recursive inotify for it");
-    return true;
-}
-
-TCaptureCounters TFanotifyBackend::counters() const
-{
-    TCaptureCounters result;
-    result.overflows = overflows_.load();
-    result.refusedWatches = refusedRoots();
-    result.unresolvedPaths = unresolvedPaths_.load();
-    result.mergedPairs = mergedPairs_.load();
-    std::lock_guard lock(fallbackMutex_); // a drive mounted later may bring the fallback
-    if (fallback_) {
-        const TCaptureCounters more = fallback_->counters();
-        result.overflows += more.overflows;
-        result.refusedWatches += more.refusedWatches;
-        result.unresolvedPaths += more.unresolvedPaths;
-    }
-    return result;
-}
-
-std::vector<std::string> TFanotifyBackend::warnings() const
-{
-    std::vector<std::string> result = TLinuxBackend::warnings();
-    std::lock_guard lock(fallbackMutex_);
-    if (fallback_)
-        for (std::string& more : fallback_->warnings())
-            result.push_back(std::move(more));
-    return result;
-}
-
 void TFanotifyBackend::run()
 {
     sink(); // opened
@@ -158,8 +112,8 @@ void TFanotifyBackend::run()
     // The stop handle is never read, so a stop before run() ends it at once as well.
     for (;;) {
         // A drive mounted meanwhile may have brought the inotify fallback.
-        fds[3].fd = fallback_ ? fallback_->pollFd() : -1;
-        if (::poll(fds, 4, withMountTimeout(fallback_ ? fallback_->pollTimeout() : -1)) < 0) {
+        fds[3].fd = fallbackFd();
+        if (::poll(fds, 4, withMountTimeout(withFallbackTimeout(-1))) < 0) {
             if (errno == EINTR)
                 continue;
             throw std::system_error(errno, std::generic_category(), "poll on the fanotify group");
@@ -167,19 +121,14 @@ void TFanotifyBackend::run()
         if (fds[1].revents) {
             // What the kernel queued before the stop belongs to the recording.
             drain();
-            if (fallback_)
-                fallback_->finish();
+            finishFallback();
             return;
         }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the fanotify group failed");
         if (fds[0].revents & POLLIN)
             drain();
-        if (fallback_) {
-            if (fds[3].revents & (POLLERR | POLLHUP | POLLNVAL))
-                throw std::runtime_error("the inotify instance failed");
-            fallback_->serve(fds[3].revents & POLLIN);
-        }
+        serveFallback(fds[3].revents);
         serveMounts(fds[2].revents != 0, kinds_);
     }
 }

@@ -55,8 +55,15 @@ public:
     std::string name() const override { return "fanotify"; }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override;
     void run() override;
-    TCaptureCounters counters() const override;
-    std::vector<std::string> warnings() const override;
+    TCaptureCounters counters() const override
+    {
+        TCaptureCounters result;
+        result.overflows = overflows_.load();
+        result.refusedRoots = refusedRoots();
+        result.unresolvedPaths = unresolvedPaths_.load();
+        result.mergedPairs = mergedPairs_.load();
+        return withFallback(result);
+    }
 
 private:
     // What one drain collects: every event of it carries the same wall-clock time.
@@ -66,7 +73,6 @@ private:
         std::vector<TItemObj> items;
     };
 
-    bool watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why);
     void drain();
     void releaseRoot(const std::string& root) override;
     bool watchesRoot(const std::string& root) const override;
@@ -89,9 +95,6 @@ private:
 
     TFdObj group_;
     const bool inotifyFallback_;
-    // Roots on filesystems that refuse a mark, watched folder by folder in the same loop.
-    std::unique_ptr<TInotifySource> fallback_; // set on the monitor thread under fallbackMutex_
-    mutable std::mutex fallbackMutex_;
     const int selfPid_ = static_cast<int>(::getpid());
 
     TEventKinds kinds_{};

@@ -72,7 +72,8 @@ public:
     {
         TCaptureCounters result;
         result.overflows = overflows_.load();
-        result.refusedWatches = refusedRoots() + unwatched_.load();
+        result.refusedRoots = refusedRoots();
+        result.foldersNotWatched = unwatched_.load();
         return result;
     }
     std::vector<std::string> warnings() const override;

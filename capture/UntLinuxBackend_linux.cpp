@@ -1,8 +1,16 @@
 #include "capture/UntLinuxBackend_linux.h"
 
+#include "capture/UntInotifyBackend_linux.h"
+
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
+
+TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts) : stop_(std::move(stop)), watchMounts_(watchMounts) {}
+
+TLinuxBackend::~TLinuxBackend() = default;
 
 void TLinuxBackend::open(TEventSink& sink)
 {
@@ -16,8 +24,71 @@ void TLinuxBackend::open(TEventSink& sink)
 
 std::vector<std::string> TLinuxBackend::warnings() const
 {
-    std::lock_guard lock(warningsMutex_);
-    return warnings_;
+    std::vector<std::string> result;
+    {
+        std::lock_guard lock(warningsMutex_);
+        result = warnings_;
+    }
+    std::lock_guard lock(fallbackMutex_);
+    if (fallback_)
+        for (std::string& more : fallback_->warnings())
+            result.push_back(std::move(more));
+    return result;
+}
+
+bool TLinuxBackend::watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why)
+{
+    if (!fallback_) {
+        std::string whyNot;
+        auto fallback = openInotifyBackend(whyNot, TInotifyOptions{0, false});
+        if (!fallback) {
+            refuse(why + "; " + whyNot);
+            return false;
+        }
+        fallback->open(sink());
+        std::lock_guard lock(fallbackMutex_);
+        fallback_ = std::move(fallback);
+    }
+    if (!fallback_->addWatch(root, kinds))
+        return false; // counted and explained by the fallback
+    warn(why + "; using recursive inotify for it");
+    return true;
+}
+
+int TLinuxBackend::fallbackFd() const
+{
+    return fallback_ ? fallback_->pollFd() : -1;
+}
+
+int TLinuxBackend::withFallbackTimeout(int timeout) const
+{
+    const int own = fallback_ ? fallback_->pollTimeout() : -1;
+    if (own < 0)
+        return timeout;
+    return timeout < 0 ? own : std::min(timeout, own);
+}
+
+void TLinuxBackend::serveFallback(short revents)
+{
+    if (!fallback_)
+        return;
+    if (revents & (POLLERR | POLLHUP | POLLNVAL))
+        throw std::runtime_error("the inotify instance failed");
+    fallback_->serve(revents & POLLIN);
+}
+
+void TLinuxBackend::finishFallback()
+{
+    if (fallback_)
+        fallback_->finish();
+}
+
+TCaptureCounters TLinuxBackend::withFallback(TCaptureCounters counts) const
+{
+    std::lock_guard lock(fallbackMutex_);
+    if (fallback_)
+        counts += fallback_->counters();
+    return counts;
 }
 
 TEventSink& TLinuxBackend::sink() const

@@ -1,5 +1,6 @@
-// What the two Linux backends share: the sink they fill, the stop handle, the mount-table watcher
-// that reports drives and follows them, and the refusals and warnings the user reads.
+// What the Linux backends share: the sink they fill, the stop handle, the mount-table watcher
+// that reports drives and follows them, the inotify fallback for roots whose filesystem refuses a
+// whole-filesystem mark, and the refusals and warnings the user reads.
 #pragma once
 
 #include "capture/UntCaptureBackend.h"
@@ -20,15 +21,19 @@ inline std::string errorText(int error)
     return std::generic_category().message(error);
 }
 
+class TInotifySource;
+
 class TLinuxBackend : public TCaptureBackend {
 public:
+    ~TLinuxBackend() override;
     // Opens the mount-table watcher when this backend reports drives; the sink outlives run().
     void open(TEventSink& sink) override;
     void stop() override { stop_.signal(); }
+    // Its own and the inotify fallback's.
     std::vector<std::string> warnings() const override;
 
 protected:
-    TLinuxBackend(TWakeEvent stop, bool watchMounts) : stop_(std::move(stop)), watchMounts_(watchMounts) {}
+    TLinuxBackend(TWakeEvent stop, bool watchMounts);
 
     // The sink given to open(); run() before open() is a logic error.
     TEventSink& sink() const;
@@ -42,6 +47,18 @@ protected:
     // Drives mounted and unmounted since the last call, reported for the kinds asked, and when the
     // roots are the drives, watched (addWatch) or let go (releaseRoot).
     void serveMounts(bool changed, const TEventKinds& kinds);
+
+    // A root whose filesystem refuses a whole-filesystem mark (why says so), watched folder by
+    // folder with inotify in this backend's own loop. False when inotify refused it too.
+    bool watchWithInotify(const std::string& root, const TEventKinds& kinds, const std::string& why);
+    // For the loop, on the monitor thread: the fallback's descriptor (-1 while there is none), a
+    // poll timeout shortened to its own, its turn after the poll, and its end.
+    int fallbackFd() const;
+    int withFallbackTimeout(int timeout) const;
+    void serveFallback(short revents);
+    void finishFallback();
+    // counts with the fallback's added.
+    TCaptureCounters withFallback(TCaptureCounters counts) const;
 
     // A root that cannot be watched: counted, and said to the user.
     void refuse(const std::string& text);
@@ -58,6 +75,9 @@ private:
     std::unique_ptr<TMountWatcher> mounts_;
     bool followDrives_ = false;
     std::atomic<std::uint64_t> refusedRoots_{0};
+    // Set on the monitor thread under fallbackMutex_ (a drive mounted later may bring it).
+    std::unique_ptr<TInotifySource> fallback_;
+    mutable std::mutex fallbackMutex_;
     mutable std::mutex warningsMutex_;
     std::vector<std::string> warnings_;
 };

@@ -110,7 +110,7 @@ private:
     TEventSink* queue_ = nullptr;
     std::atomic<DWORD> threadId_{0};
     std::atomic<bool> stopRequested_{false};
-    std::atomic<std::uint64_t> refusedWatches_{0};
+    std::atomic<std::uint64_t> refusedRoots_{0};
     std::atomic<std::uint64_t> unresolvedPaths_{0};
     std::atomic<std::uint64_t> undecodedEvents_{0};
     // Members end in reverse order: watches, then the window they report to, then COM.
@@ -173,7 +173,7 @@ bool TShellNotifyBackend::addWatch(const std::string& root, const TEventKinds& k
         registered = id != 0;
     }
     if (!registered)
-        refusedWatches_.fetch_add(1);
+        refusedRoots_.fetch_add(1);
     notifyList_.push_back(std::move(watch));
     return registered;
 }
@@ -211,7 +211,7 @@ void TShellNotifyBackend::stop()
 TCaptureCounters TShellNotifyBackend::counters() const
 {
     TCaptureCounters result;
-    result.refusedWatches = refusedWatches_.load();
+    result.refusedRoots = refusedRoots_.load();
     result.unresolvedPaths = unresolvedPaths_.load();
     result.undecodedEvents = undecodedEvents_.load();
     return result;

@@ -27,6 +27,18 @@
 namespace {
 
 constexpr const char* kProgram = "filesmonitor-cli";
+constexpr std::size_t kLaterNotes = 5; // the notes of a whole tree walk could fill the screen
+
+// Writes notes[from...] to stderr, at most limit of them and then how many more there were;
+// returns notes.size().
+std::size_t sayNotes(const std::vector<std::string>& notes, std::size_t from, std::size_t limit)
+{
+    for (std::size_t i = from; i < notes.size() && i - from < limit; ++i)
+        std::cerr << kProgram << ": " << notes[i] << '\n';
+    if (notes.size() > from + limit)
+        std::cerr << kProgram << ": and " << notes.size() - from - limit << " more like these\n";
+    return notes.size();
+}
 
 // Usage errors end with this code, as command-line tools do.
 constexpr int kUsageExit = 2;
@@ -243,10 +255,11 @@ int runCompanion(int argc, const char* const* argv)
     TShellMonitor monitor(invoker, settings, view, sink, std::move(choice), [roots] { return roots; });
     monitor.start();
     const bool recording = monitor.waitRecording();
-    const std::vector<std::string> said = monitor.backendWarnings();
-    for (const std::string& warning : said)
-        std::cerr << kProgram << ": " << warning << '\n';
-    if (recording && monitor.counters().refusedWatches >= roots.size()) {
+    const std::vector<std::string> startNotes = monitor.backendWarnings();
+    const std::size_t notesSaid = sayNotes(startNotes, 0, startNotes.size());
+    // Every root was refused before capturing began; drives refused later do not count here.
+    const bool noRoot = recording && monitor.counters().refusedRoots >= roots.size();
+    if (noRoot) {
         std::cerr << kProgram << ": every watch was refused\n";
         monitor.stop();
     } else if (recording) {
@@ -266,18 +279,16 @@ int runCompanion(int argc, const char* const* argv)
     monitor.stop();
     monitor.wait();
 
-    // What came up while recording, such as a queue overflow with the setting that would help.
-    for (const std::string& warning : monitor.backendWarnings())
-        if (std::find(said.begin(), said.end(), warning) == said.end())
-            std::cerr << kProgram << ": " << warning << '\n';
-    const TCaptureCounters lost = monitor.counters();
-    if (lost.mergedPairs > 0)
-        std::cerr << kProgram << ": " << lost.mergedPairs
+    // What was found while the folders were walked, then the counts: folders not watched are no
+    // lost events and no failure.
+    sayNotes(monitor.backendWarnings(), notesSaid, kLaterNotes);
+    const TCaptureCounters counts = monitor.counters();
+    for (const std::string& text : captureCountTexts(counts, true))
+        std::cerr << kProgram << ": " << text << '\n';
+    if (counts.mergedPairs > 0)
+        std::cerr << kProgram << ": " << counts.mergedPairs
                   << " create and delete pairs were merged by the kernel under load; each was ordered by whether its"
                      " name still existed\n";
-    if (lost.lost() > 0)
-        std::cerr << kProgram << ": lost events: " << lost.overflows << " queue overflows, " << lost.refusedWatches
-                  << " refused watches, " << lost.unresolvedPaths << " unresolved paths\n";
     // The worker has ended: nothing changes the views any more.
     bool reportWritten = true;
     if (views) {
@@ -290,5 +301,5 @@ int runCompanion(int argc, const char* const* argv)
         std::cerr << kProgram << ": " << failure << '\n';
         return 1;
     }
-    return recording && lost.refusedWatches < roots.size() && reportWritten ? 0 : 1;
+    return recording && !noRoot && reportWritten ? 0 : 1;
 }

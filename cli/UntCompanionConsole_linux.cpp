@@ -67,5 +67,8 @@ void TCompanionConsole::waitForStop(std::optional<double> seconds)
 
 std::vector<TBackendName> companionBackends()
 {
-    return {{"auto", TBackendKind::Auto}, {"fanotify", TBackendKind::Fanotify}, {"inotify", TBackendKind::Inotify}};
+    return {{"auto", TBackendKind::Auto},
+            {"fanotify", TBackendKind::Fanotify},
+            {"helper", TBackendKind::Helper},
+            {"inotify", TBackendKind::Inotify}};
 }

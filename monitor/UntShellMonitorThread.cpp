@@ -124,8 +124,15 @@ std::vector<std::string> TShellMonitor::backendWarnings() const
 
 TCaptureCounters TShellMonitor::counters() const
 {
-    std::lock_guard lock(mutex_);
-    return backend_ ? backend_->counters() : finalCounters_;
+    TCaptureCounters result;
+    {
+        std::lock_guard lock(mutex_);
+        result = backend_ ? backend_->counters() : finalCounters_;
+    }
+    // Events the worker took no more after a failed delivery are lost too.
+    if (const TItemsStack* worker = workerView_.load())
+        result.droppedEvents = worker->getDroppedCount();
+    return result;
 }
 
 std::vector<std::string> TShellMonitor::getWatchedRoots() const

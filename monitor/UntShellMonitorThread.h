@@ -93,6 +93,7 @@ public:
     std::string backendReason() const { return backendReason_; }
     // Refusals and other notes of the backend, one line each.
     std::vector<std::string> backendWarnings() const;
+    // The backend's counts and the events the worker dropped.
     TCaptureCounters counters() const;
     // The roots that were handed to the backend and the kinds they watch (known once recording).
     std::vector<std::string> getWatchedRoots() const;

@@ -35,6 +35,9 @@ std::uint64_t getDiskSpace(std::string root, bool total);
 // The text after the last separator of the style; the whole text without one.
 std::string extractFileNamePart(std::string_view path, TPathStyle style = kNativePathStyle);
 
+// The running executable's folder with its trailing separator; empty when the system cannot say.
+std::string executableFolder();
+
 // Windows: the Windows folder with one trailing "\" ("\" on failure). Linux: "/usr/".
 std::string getWindowsDir();
 // Windows: the drive of the Windows folder with "\" (C:\), "c:\" on failure. Linux: "/".

@@ -84,7 +84,13 @@ public:
     {
         TCaptureCounters c;
         c.overflows = lost.load();
+        c.foldersNotWatched = notWatched.load();
         return c;
+    }
+    std::vector<std::string> warnings() const override
+    {
+        std::lock_guard lock(mutex_);
+        return notes;
     }
     // Any thread, while the recording runs. The tests' paths arrive in the platform's form.
     void add(std::vector<TItemObj> items)
@@ -93,12 +99,19 @@ public:
             item = TItemObj(testPath(item.getItem1()), testPath(item.getItem2()), item.getEventNum(), item.getOrigin());
         queue_->addItems(std::move(items));
     }
+    void note(const std::string& text)
+    {
+        std::lock_guard lock(mutex_);
+        notes.push_back(text);
+    }
 
     std::atomic<std::uint64_t> lost{0};
+    std::atomic<std::uint64_t> notWatched{0};
 
 private:
     TEventSink* queue_ = nullptr;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> notes;
     std::condition_variable stopped_;
     bool stop_ = false;
 };

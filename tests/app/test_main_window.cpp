@@ -141,15 +141,43 @@ TEST(MainWindow, StatusStaysRightAlignedInThePanel)
     EXPECT_EQ(w.c().Tree->height(), 500 - 31 - 37 - 12);
 }
 
-TEST(MainWindow, StatusCountsLostEventsAndShowsTheBackend)
+// Folders that could not be watched are said as such, never as lost events; lost events apart.
+TEST(MainWindow, StatusSaysFoldersNotWatchedAndLostEventsApart)
 {
     Window w;
     w.record();
-    w.capture.backend->lost = 12;
+    // How it captures, said once beside the status, clear of the buttons and of the status.
+    EXPECT_FALSE(w.c().lInfo->isHidden());
+    EXPECT_EQ(w.c().lInfo->text().toStdString(), "fake: for the tests");
+    EXPECT_GE(w.c().lInfo->x(), w.c().tbsave->x() + w.c().tbsave->width());
+    EXPECT_LE(w.c().lInfo->x() + w.c().lInfo->width(), w.c().lMater->x());
+    w.capture.backend->notWatched = 1;
+    w.capture.backend->note("inotify refused a watch on /x/secret: Permission denied");
     w.deliver(creates("/x/", 1)); // a batch end refreshes the status
-    EXPECT_EQ(w.frm->status().toStdString(), "Live Capture. (12 events lost)");
-    EXPECT_TRUE(w.c().lMater->toolTip().contains(QStringLiteral("fake: for the tests")));
+    EXPECT_EQ(w.frm->status().toStdString(), "Live Capture. (1 folder not watched)");
+    const QString tip = w.c().lMater->toolTip();
+    EXPECT_TRUE(tip.contains(QStringLiteral("fake: for the tests"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("/x/secret: Permission denied"))) << tip.toStdString();
+
+    w.capture.backend->lost = 12;
+    for (int i = 0; i < 7; ++i)
+        w.capture.backend->note("inotify refused a watch on /x/f" + std::to_string(i) + ": Permission denied");
+    w.deliver(creates("/x/", 1));
+    EXPECT_EQ(w.frm->status().toStdString(), "Live Capture. (1 folder not watched) (12 events lost)");
+    EXPECT_EQ(w.c().lMater->toolTip().toStdString(), "Capture: fake\n"
+                                                     "fake: for the tests\n"
+                                                     "1 folder not watched\n"
+                                                     "12 events lost (12 queue overflows)\n"
+                                                     "inotify refused a watch on /x/secret: Permission denied\n"
+                                                     "inotify refused a watch on /x/f0: Permission denied\n"
+                                                     "inotify refused a watch on /x/f1: Permission denied\n"
+                                                     "inotify refused a watch on /x/f2: Permission denied\n"
+                                                     "inotify refused a watch on /x/f3: Permission denied\n"
+                                                     "and 3 more like these");
     EXPECT_EQ(w.c().pTop->width() - (w.c().lMater->x() + w.c().lMater->width()), 8);
+    EXPECT_LE(w.c().lInfo->x() + w.c().lInfo->width(), w.c().lMater->x()); // the longer status keeps its room
+    w.stop();
+    EXPECT_TRUE(w.c().lInfo->isHidden());
 }
 
 TEST(MainWindow, RecordStopAndTheButtonsThatShowIt)

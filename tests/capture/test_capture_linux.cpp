@@ -1,5 +1,7 @@
 // The Linux backends under the monitor thread, on real files. The workloads run in child
 // processes: fanotify drops the events of the monitor's own process.
+#include "capture/UntHelperBackend_linux.h"
+
 #include "test_capture_fixture_linux.h"
 
 #include <gtest/gtest.h>
@@ -18,17 +20,27 @@
 
 namespace {
 
-// Every case runs with each Linux backend. Where inotify cannot do what fanotify does (no pid),
-// the case says what it expects of each.
+// The backend of a kind; the capture helper is the one of this build.
+TBackendChoice openBackend(TBackendKind kind)
+{
+    if (kind != TBackendKind::Helper)
+        return chooseBackend(kind);
+    std::string whyNot;
+    auto backend = openHelperBackend(FM_HELPER_PATH, whyNot);
+    return {std::move(backend), whyNot};
+}
+
+// Every case runs with each Linux backend, and with fanotify through the capture helper. Where
+// inotify cannot do what fanotify does (no pid), the case says what it expects of each.
 class LinuxCapture : public TCaptureFixture, public ::testing::TestWithParam<TBackendKind> {
 protected:
-    bool fanotify() const { return GetParam() == TBackendKind::Fanotify; }
+    bool fanotify() const { return GetParam() != TBackendKind::Inotify; }
     void SetUp() override
     {
-        const std::string skip = startRecording(chooseBackend(GetParam()));
+        const std::string skip = startRecording(openBackend(GetParam()));
         if (!skip.empty())
             GTEST_SKIP() << skip;
-        if (monitor->counters().refusedWatches > 0)
+        if (monitor->counters().refusedRoots > 0)
             GTEST_SKIP() << monitor->backendWarnings().front();
     }
     void TearDown() override { stopRecording(); }
@@ -188,7 +200,7 @@ TEST_P(LinuxCapture, UntickedKindsAreNotReported)
     settings.events[evMkDir] = false;
     TCollectingSink quiet;
     TShellMonitor second(
-        invoker, settings, view, quiet, chooseBackend(GetParam()),
+        invoker, settings, view, quiet, openBackend(GetParam()),
         [this] { return std::vector<std::string>{folder.path()}; }, std::chrono::milliseconds(50));
     second.start();
     ASSERT_TRUE(second.waitRecording());
@@ -322,7 +334,8 @@ TEST_P(LinuxCapture, AFastWritersEventsComeOutInTheOrderTheyHappened)
     expectNothingLost();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, LinuxCapture, ::testing::Values(TBackendKind::Fanotify, TBackendKind::Inotify),
+INSTANTIATE_TEST_SUITE_P(Backends, LinuxCapture,
+                         ::testing::Values(TBackendKind::Fanotify, TBackendKind::Helper, TBackendKind::Inotify),
                          [](const auto& info) { return std::string(backendKindName(info.param)); });
 
 TEST(BackendChoice, EachKindGivesItsBackendOrAReason)
@@ -339,10 +352,9 @@ TEST(BackendChoice, EachKindGivesItsBackendOrAReason)
     if (fanotify.backend) {
         EXPECT_EQ(automatic.backend->name(), "fanotify");
     } else {
-        // Refused fanotify: inotify instead, with the refusal kept.
+        // Refused fanotify and no helper beside this test program: inotify, saying how to get more.
         EXPECT_EQ(automatic.backend->name(), "inotify");
-        EXPECT_NE(automatic.reason.find("fanotify refused"), std::string::npos);
-        EXPECT_NE(automatic.reason.find("using recursive inotify"), std::string::npos);
+        EXPECT_EQ(automatic.reason, "Limited capture (inotify): install filesmonitor-capture for full capture");
         EXPECT_NE(fanotify.reason.find("fanotify refused"), std::string::npos);
     }
 }
@@ -360,8 +372,7 @@ TEST(BackendChoice, AnOrdinaryUserGetsInotifyWithTheReason)
             ::_exit(3);
         const TBackendChoice choice = chooseBackend(TBackendKind::Auto);
         const bool ok = choice.backend && choice.backend->name() == "inotify" &&
-                        choice.reason.find("fanotify refused") != std::string::npos &&
-                        choice.reason.find("using recursive inotify") != std::string::npos;
+                        choice.reason.rfind("Limited capture (inotify): ", 0) == 0;
         const bool fanotifyRefused = !chooseBackend(TBackendKind::Fanotify).backend;
         ::_exit(ok && fanotifyRefused ? 0 : 1);
     }
@@ -376,18 +387,19 @@ class BackendRoots : public ::testing::TestWithParam<TBackendKind> {};
 
 TEST_P(BackendRoots, AMissingRootIsARefusedWatchWithItsReason)
 {
-    TBackendChoice choice = chooseBackend(GetParam());
+    TBackendChoice choice = openBackend(GetParam());
     if (!choice.backend)
         GTEST_SKIP() << choice.reason;
     TEventKinds kinds;
     kinds.fill(true);
     EXPECT_FALSE(choice.backend->addWatch("/nonexistent/fm-capture-root", kinds));
-    EXPECT_EQ(choice.backend->counters().refusedWatches, 1u);
+    EXPECT_EQ(choice.backend->counters().refusedRoots, 1u);
     ASSERT_EQ(choice.backend->warnings().size(), 1u);
     EXPECT_NE(choice.backend->warnings()[0].find("/nonexistent/fm-capture-root"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, BackendRoots, ::testing::Values(TBackendKind::Fanotify, TBackendKind::Inotify),
+INSTANTIATE_TEST_SUITE_P(Backends, BackendRoots,
+                         ::testing::Values(TBackendKind::Fanotify, TBackendKind::Helper, TBackendKind::Inotify),
                          [](const auto& info) { return std::string(backendKindName(info.param)); });
 
 } // namespace

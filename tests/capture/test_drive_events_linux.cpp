@@ -81,7 +81,7 @@ TEST_P(DriveEvents, ALoopMountIsAddedAndRemoved)
     EXPECT_TRUE(waitFor(evDriveRemoved, disk.path() + "/"));
     stopRecording();
     EXPECT_TRUE(monitor->getFailure().empty());
-    EXPECT_EQ(monitor->counters().lost(), 0u);
+    EXPECT_EQ(monitor->counters().lostEvents(), 0u);
 }
 
 // Recording the drives (the roots are mount points): a drive mounted later is watched from then
@@ -100,7 +100,7 @@ TEST_P(DriveEvents, ADriveMountedDuringTheRecordingIsWatchedAndLetGo)
         std::chrono::milliseconds(50));
     monitor->start();
     ASSERT_TRUE(monitor->waitRecording());
-    ASSERT_EQ(monitor->counters().refusedWatches, 0u) << monitor->backendWarnings().front();
+    ASSERT_EQ(monitor->counters().refusedRoots, 0u) << monitor->backendWarnings().front();
 
     TLoopMount second(folder.path(), "second");
     ASSERT_TRUE(second.mount());
@@ -113,7 +113,7 @@ TEST_P(DriveEvents, ADriveMountedDuringTheRecordingIsWatchedAndLetGo)
     EXPECT_TRUE(waitFor(evDriveRemoved, first.path() + "/"));
     stopRecording();
     EXPECT_TRUE(monitor->getFailure().empty());
-    EXPECT_EQ(monitor->counters().lost(), 0u);
+    EXPECT_EQ(monitor->counters().lostEvents(), 0u);
 }
 
 // A drive pulled out during a recording, a file on it still open: "Drive removed", and the

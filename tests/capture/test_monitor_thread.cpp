@@ -1,4 +1,4 @@
-// The monitor thread's start-up, stop and failure paths against a fake backend.
+// The monitor thread's start-up, stop and failure paths against a fake backend, and the counts it gives.
 #include "monitor/UntShellMonitorThread.h"
 
 #include "test_monitor_support.h"
@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -17,6 +19,7 @@ struct TFakeScript {
     int itemsInRun = 0;             // appended when run() begins, named /r/f0, /r/f1...
     std::vector<std::string> names; // or these, when given
     std::vector<std::pair<std::string, TEventKinds>> watches;
+    TEventSink* queue = nullptr; // where the backend appends, once opened
 };
 
 class TFakeBackend final : public TCaptureBackend {
@@ -30,6 +33,7 @@ public:
         if (script_.throwOnOpen)
             throw std::runtime_error("the notification window could not be made");
         queue_ = &queue;
+        script_.queue = &queue;
     }
     bool addWatch(const std::string& root, const TEventKinds& kinds) override
     {
@@ -66,7 +70,7 @@ public:
     TCaptureCounters counters() const override
     {
         TCaptureCounters result;
-        result.refusedWatches = refusals_;
+        result.refusedRoots = refusals_;
         return result;
     }
 
@@ -246,10 +250,71 @@ TEST_F(MonitorThread, RefusedWatchesAreCountedAndTheOthersGoOn)
     monitor->start();
     ASSERT_TRUE(monitor->waitRecording());
     EXPECT_EQ(script.watches.size(), 3u);
-    EXPECT_EQ(monitor->counters().refusedWatches, 1u);
+    EXPECT_EQ(monitor->counters().refusedRoots, 1u);
     monitor->stop();
     monitor->wait();
-    EXPECT_EQ(monitor->counters().refusedWatches, 1u); // kept after the backend is gone
+    EXPECT_EQ(monitor->counters().refusedRoots, 1u); // kept after the backend is gone
+}
+
+// A delivery that fails ends the worker; what is captured afterwards cannot be shown and is lost.
+TEST_F(MonitorThread, EventsDroppedAfterAFailedDeliveryAreLostEvents)
+{
+    class TFailingSink final : public TDeliverySink {
+    public:
+        void batchStart(int) override
+        {
+            std::lock_guard lock(mutex);
+            failed = true;
+            changed.notify_all();
+            throw std::runtime_error("the window is gone");
+        }
+        void treeStep(const TItemObj&) override {}
+        void listStep(const TItemObj&) override {}
+        void progress(int) override {}
+        void batchEnd(bool) override {}
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool failed = false;
+    } failing;
+    script.itemsInRun = 1;
+    TShellMonitor monitor(
+        invoker, settings, view, failing, TBackendChoice{std::make_unique<TFakeBackend>(log, script), "fake for tests"},
+        [this] { return roots; }, std::chrono::milliseconds(10));
+    monitor.start();
+    ASSERT_TRUE(monitor.waitRecording());
+    {
+        std::unique_lock lock(failing.mutex);
+        ASSERT_TRUE(failing.changed.wait_for(lock, std::chrono::seconds(30), [&] { return failing.failed; }));
+    }
+    script.queue->addItems(
+        {TItemObj("/r/late1", "", evCreate), TItemObj("/r/late2", "", evCreate), TItemObj("/r/late3", "", evCreate)});
+    monitor.stop();
+    monitor.wait(); // the worker has ended: whatever it still held is counted
+    EXPECT_GE(monitor.counters().droppedEvents, 3u);
+    EXPECT_GE(monitor.counters().lostEvents(), 3u);
+}
+
+TEST(CaptureCounts, EachCountIsSaidApartAndOnlyWhenItIsNotZero)
+{
+    TCaptureCounters counts;
+    EXPECT_TRUE(captureCountTexts(counts).empty());
+    counts.foldersNotWatched = 1;
+    EXPECT_EQ(captureCountTexts(counts), std::vector<std::string>{"1 folder not watched"});
+    counts.foldersNotWatched = 12;
+    counts.overflows = 2;
+    counts.unresolvedPaths = 1;
+    counts.droppedEvents = 4;
+    counts.refusedRoots = 1;
+    EXPECT_EQ(captureCountTexts(counts),
+              (std::vector<std::string>{"12 folders not watched", "7 events lost", "1 root refused"}));
+    EXPECT_EQ(captureCountTexts(counts, true)[1],
+              "7 events lost (2 queue overflows, 1 unnamed path, 4 dropped after a failure)");
+    TCaptureCounters more;
+    more.undecodedEvents = 1;
+    more.refusedRoots = 1;
+    counts += more;
+    EXPECT_EQ(counts.lostEvents(), 8u);
+    EXPECT_EQ(captureCountTexts(counts).back(), "2 roots refused");
 }
 
 TEST_F(MonitorThread, ProgramExitDuringStartUpSkipsTheRemainingStepsButCleansUp)

@@ -134,7 +134,7 @@ TEST_F(ShellMonitorTest, ShellNotificationsForCreateRenameAndAssociationAreQueue
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST | SHCNF_FLUSH, nullptr, nullptr);
     EXPECT_TRUE(sink_.waitUntil([&](const auto& items) { return hasItem(items, "", "", evAssociation); }));
 
-    EXPECT_EQ(backend_->counters().lost(), 0u);
+    EXPECT_EQ(backend_->counters().lostEvents(), 0u);
 }
 
 // Kinds Wine's shell does not pass on (the interrupt bit) and hand-built pairs go straight to
@@ -198,7 +198,7 @@ TEST_F(ShellMonitorTest, WindowDecodesPairsIdentifiersAndLongPaths)
     const TCaptureCounters counters = backend_->counters();
     EXPECT_EQ(counters.undecodedEvents, 2u);
     EXPECT_EQ(counters.unresolvedPaths, 0u);
-    EXPECT_EQ(counters.lost(), 2u);
+    EXPECT_EQ(counters.lostEvents(), 2u);
 }
 
 TEST_F(ShellMonitorTest, ItemsWithoutAFileSystemPathAreQueuedAndCountedOnlyForPathKinds)
@@ -295,7 +295,7 @@ TEST_F(ShellMonitorTest, UnparsableRootIsRefusedAndCounted)
 {
     const auto answers = startMonitor({"C:\\no-such-folder-fm\\child", "C:\\"});
     EXPECT_EQ(answers, (std::vector<bool>{false, true}));
-    EXPECT_EQ(backend_->counters().refusedWatches, 1u);
+    EXPECT_EQ(backend_->counters().refusedRoots, 1u);
 }
 
 TEST(BackendChoice, WindowsOffersOnlyShellNotifications)

@@ -23,87 +23,20 @@
 
 namespace {
 
-// The companion with its output in a file and its stderr read line by line.
-class TCompanionProcess {
+// The companion of this build with its output in a file and its stderr read line by line.
+class TCompanionProcess : public TProgramRun {
 public:
     TCompanionProcess(const std::vector<std::string>& args, const std::string& outputFile)
+        : TProgramRun(withProgram(args), outputFile)
     {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            return;
-        errFd_ = TFdObj(fds[0]);
-        const TFdObj writeEnd(fds[1]);
-        std::vector<const char*> argv = {FM_COMPANION_PATH};
-        for (const auto& arg : args)
-            argv.push_back(arg.c_str());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 2);
-        pid_t pid = 0;
-        if (::posix_spawn(&pid, FM_COMPANION_PATH, &actions, nullptr, const_cast<char* const*>(argv.data()), environ) ==
-            0)
-            pid_ = pid;
-        posix_spawn_file_actions_destroy(&actions);
     }
-    ~TCompanionProcess()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            exitStatus();
-        }
-    }
-    TCompanionProcess(const TCompanionProcess&) = delete;
-    TCompanionProcess& operator=(const TCompanionProcess&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    // Reads stderr until a line contains text; false at its end or after a generous deadline.
-    bool waitForLine(const std::string& text)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        for (;;) {
-            std::size_t end;
-            while ((end = pending_.find('\n')) != std::string::npos) {
-                const std::string line = pending_.substr(0, end);
-                pending_.erase(0, end + 1);
-                errors_ += line + "\n";
-                if (line.find(text) != std::string::npos)
-                    return true;
-            }
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd fd{errFd_.get(), POLLIN, 0};
-            if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
-                return false;
-            char buffer[4096];
-            const ssize_t length = ::read(errFd_.get(), buffer, sizeof buffer);
-            if (length <= 0)
-                return false;
-            pending_.append(buffer, static_cast<std::size_t>(length));
-        }
-    }
-    void signal(int number) { ::kill(pid_, number); }
-    // Waits for the program to end; its exit status.
-    int exitStatus()
-    {
-        int status = 0;
-        if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
-            pid_ = -1;
-            status_ = status;
-        }
-        return status_;
-    }
-    const std::string& errors() const { return errors_; }
 
 private:
-    int pid_ = -1;
-    TFdObj errFd_;
-    int status_ = -1;
-    std::string pending_;
-    std::string errors_;
+    static std::vector<std::string> withProgram(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), FM_COMPANION_PATH);
+        return args;
+    }
 };
 
 std::vector<std::string> readLines(const std::string& path)
