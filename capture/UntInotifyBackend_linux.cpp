@@ -191,6 +191,9 @@ void TInotifyBackend::readAll(TDrain& drain, bool scanNewFolders)
         scanOrder_.settle(drain.items, drain.now);
         if (!caughtUp || reads >= kMaxReads || !scanNewFolders || reported_.empty())
             return;
+        // The queue is empty, so a rename half still alone went out of the tree (its pair is
+        // queued in the same call): its delete goes before what the scans find, which came later.
+        settleMoves(drain, true);
         scanReported(drain, kWalkSlice);
     }
 }

@@ -102,6 +102,7 @@ private:
     void decode(const inotify_event& event, TDrain& drain);
     void overflowed(TDrain& drain);
     void settleMoves(TDrain& drain, bool all);
+    void settleBefore(const TMoveHalf& paired, TDrain& drain);
     void movedOut(const TMoveHalf& half, TDrain& drain);
     void arrived(int parent, std::string_view name, std::string path, bool folder, TDrain& drain);
     void watchNew(int parent, std::string_view name, const std::string& path, bool report);

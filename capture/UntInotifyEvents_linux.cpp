@@ -65,6 +65,9 @@ void TInotifyBackend::decode(const inotify_event& event, TDrain& drain)
         TMoveHalf& from = *pair->second;
         pairs_.erase(pair);
         from.paired = true;
+        // A rename's halves are queued together: a half still waiting from before this one went
+        // out of the tree, and its delete goes first, with the path it had then.
+        settleBefore(from, drain);
         if (!folder) {
             modify_.forget(from.path);
             modify_.forget(path); // the file there before was replaced
@@ -131,6 +134,19 @@ void TInotifyBackend::settleMoves(TDrain& drain, bool all)
             movedOut(half, drain);
         }
         moves_.pop_front();
+    }
+}
+
+void TInotifyBackend::settleBefore(const TMoveHalf& paired, TDrain& drain)
+{
+    for (TMoveHalf& half : moves_) {
+        if (&half == &paired)
+            return;
+        if (!half.paired) {
+            half.paired = true; // settled: popped with the pairs before it
+            pairs_.erase(half.cookie);
+            movedOut(half, drain);
+        }
     }
 }
 
