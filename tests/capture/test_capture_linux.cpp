@@ -54,7 +54,9 @@ TEST_P(LinuxCapture, EachFileAndFolderKind)
         {evMkDir, "d", ""},        {evAttributes, "d", ""}, {evCreate, "d/f", ""}, {evUpdateFile, "d/f", ""},
         {evAttributes, "d/f", ""}, {evDelete, "d/f", ""},   {evRmDir, "d", ""},
     };
-    EXPECT_EQ(seen, expected);
+    std::vector<TSeen> raced = expected; // inotify: f written before d had its watch
+    raced.erase(raced.begin() + 3);
+    EXPECT_EQ(seen, fanotify() || seen != raced ? expected : raced);
     expectNothingLost();
 }
 
@@ -66,9 +68,13 @@ TEST_P(LinuxCapture, RenameInOneFolder)
 
 TEST_P(LinuxCapture, RenameAcrossFolders)
 {
-    EXPECT_EQ(record("mkdir x y && : > x/a && mv x/a y/a"),
-              (std::vector<TSeen>{
-                  {evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evRenameFile, "x/a", "y/a"}}));
+    const auto seen = record("mkdir x y && : > x/a && mv x/a y/a");
+    const std::vector<TSeen> renamed{
+        {evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evRenameFile, "x/a", "y/a"}};
+    // inotify, when a came into y before y had its watch: gone from x, then found by y's scan.
+    const std::vector<TSeen> raced{
+        {evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evDelete, "x/a", ""}, {evCreate, "y/a", ""}};
+    EXPECT_EQ(seen, fanotify() || seen != raced ? renamed : raced);
     expectNothingLost();
 }
 
@@ -112,8 +118,28 @@ TEST_P(LinuxCapture, ArrivalOrderOfAMixedWorkload)
         {evRenameFile, "d/b", "e/c"}, {evRenameFolder, "d", "d2"}, {evCreate, "d2/n", ""},       {evDelete, "e/c", ""},
         {evRmDir, "e", ""},           {evDelete, "d2/n", ""},      {evRmDir, "d2", ""},
     };
-    EXPECT_EQ(seen, expected);
     expectNothingLost();
+    if (fanotify() || seen == expected) {
+        EXPECT_EQ(seen, expected);
+        return;
+    }
+    // inotify, when e got its watch only after b was moved in: the move leaves the tree at its
+    // place, and c is seen (made by e's scan, then deleted) or not at all, before e goes.
+    std::vector<TSeen> raced = expected;
+    raced[4] = {evDelete, "d/b", ""};
+    raced.erase(raced.begin() + 7);
+    if (seen.size() == raced.size()) {
+        EXPECT_EQ(seen, raced);
+        return;
+    }
+    ASSERT_EQ(seen.size(), raced.size() + 2) << ::testing::PrintToString(seen);
+    const auto created = std::find(seen.begin(), seen.end(), TSeen{evCreate, "e/c", ""});
+    ASSERT_NE(created, seen.end()) << ::testing::PrintToString(seen);
+    EXPECT_EQ(created + 1, std::find(seen.begin(), seen.end(), TSeen{evDelete, "e/c", ""}));
+    EXPECT_LT(created, std::find(seen.begin(), seen.end(), TSeen{evRmDir, "e", ""}));
+    std::vector<TSeen> rest = seen;
+    rest.erase(rest.begin() + (created - seen.begin()), rest.begin() + (created - seen.begin()) + 2);
+    EXPECT_EQ(rest, raced);
 }
 
 TEST_P(LinuxCapture, ABurstOfTenThousandFilesLosesNothing)
