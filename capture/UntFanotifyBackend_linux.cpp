@@ -126,10 +126,19 @@ void TFanotifyBackend::run()
         }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the fanotify group failed");
-        if (fds[0].revents & POLLIN)
-            drain();
+        bool burst = false;
+        if (fds[0].revents & POLLIN) {
+            const auto now = TClock::now();
+            burst = drain() && isBurst(lastRecords_, now - lastDrain_);
+            lastDrain_ = now;
+        }
         serveFallback(fds[3].revents);
         serveMounts(fds[2].revents != 0, kinds_);
+        if (burst && gatherBurst()) {
+            drain(); // stopped meanwhile
+            finishFallback();
+            return;
+        }
     }
 }
 

@@ -73,7 +73,7 @@ private:
         std::vector<TItemObj> items;
     };
 
-    void drain();
+    bool drain();
     void releaseRoot(const std::string& root) override;
     bool watchesRoot(const std::string& root) const override;
     void decode(const TParsedEvent& event, TDrain& drain);
@@ -106,6 +106,8 @@ private:
     TMergedDeletes merged_;  // of the read in progress
     TRecentKeys<int, std::string> processNames_{kProcessNameLife, 4096};
     std::vector<std::uint64_t> buffer_ = std::vector<std::uint64_t>(32768); // 256 KiB, aligned
+    std::size_t lastRecords_ = 0;                                           // read by the last drain
+    TClock::time_point lastDrain_;
 
     std::atomic<std::uint64_t> overflows_{0};
     std::atomic<std::uint64_t> unresolvedPaths_{0};

@@ -35,9 +35,11 @@ std::string descriptorPath(int fd)
 
 // Reads what is queued, decoding each read as it comes, then hands it to the queue in one append.
 // Nothing slow happens here: folder paths come from the tree, and a read that did not fill the
-// buffer emptied the queue, so no read is spent on learning that.
-void TFanotifyBackend::drain()
+// buffer emptied the queue, so no read is spent on learning that. True when it did empty it.
+bool TFanotifyBackend::drain()
 {
+    bool emptied = false;
+    lastRecords_ = 0;
     TDrain drain;
     drain.time = std::chrono::system_clock::now();
     drain.now = TClock::now();
@@ -48,12 +50,16 @@ void TFanotifyBackend::drain()
         if (length < 0) {
             if (errno == EINTR)
                 continue;
-            if (errno == EAGAIN)
+            if (errno == EAGAIN) {
+                emptied = true;
                 break;
+            }
             throw std::system_error(errno, std::generic_category(), "read from the fanotify group");
         }
-        if (length == 0)
+        if (length == 0) {
+            emptied = true;
             break;
+        }
         const char* data = reinterpret_cast<const char*>(buffer_.data());
         std::size_t left = static_cast<std::size_t>(length);
         TParsedEvent event;
@@ -61,15 +67,19 @@ void TFanotifyBackend::drain()
             if (event.fd >= 0)
                 ::close(event.fd);
             decode(event, drain);
+            ++lastRecords_;
             data += used;
             left -= used;
         }
-        if (static_cast<std::size_t>(length) + kRoomForOneEvent <= capacity)
+        if (static_cast<std::size_t>(length) + kRoomForOneEvent <= capacity) {
+            emptied = true;
             break;
+        }
     }
     settleMerged(drain);
     if (!drain.items.empty())
         sink().addItems(std::move(drain.items));
+    return emptied;
 }
 
 void TFanotifyBackend::decode(const TParsedEvent& event, TDrain& drain)

@@ -86,22 +86,11 @@ void TInotifyBackend::run()
             throw std::runtime_error("the inotify instance failed");
         serve(fds[0].revents & POLLIN);
         serveMounts(fds[2].revents != 0, kinds_);
-        if (burst_ && gather())
-            return; // stopped meanwhile: gather() has finished the recording
+        if (burst_ && gatherBurst()) {
+            finish(); // stopped meanwhile
+            return;
+        }
     }
-}
-
-// While events keep coming, reading each one as it arrives costs a wake-up apiece; letting them
-// gather for a moment reads them by the hundred. The moment is far shorter than the kernel's
-// queue takes to fill at any rate a writer reaches, so nothing is lost to it, and a stop ends it.
-bool TInotifyBackend::gather()
-{
-    pollfd stop{stopFd(), POLLIN, 0};
-    timespec pause{0, std::chrono::duration_cast<std::chrono::nanoseconds>(kGatherTime).count()};
-    if (::ppoll(&stop, 1, &pause, nullptr) <= 0 || !stop.revents)
-        return false;
-    finish();
-    return true;
 }
 
 // Its watches end by themselves with the unmount; nothing of it is walked or reported any more.
@@ -183,9 +172,7 @@ void TInotifyBackend::readAll(TDrain& drain, bool scanNewFolders)
         // Events come faster than a read a wake-up takes, and the queue was emptied: more are on
         // their way. Not after a new folder, whose own first events are best read while it is
         // scanned.
-        const auto since = std::max(drain.now - lastServe_, TClock::duration(1));
-        burst_ = caughtUp && newFolders_ == folders &&
-                 static_cast<double>(drain.events) * kGatherTime.count() >= kGatherWorth * since.count();
+        burst_ = caughtUp && newFolders_ == folders && isBurst(drain.events, drain.now - lastServe_);
         if (!caughtUp && reads < kMaxReads)
             continue;
         scanOrder_.settle(drain.items, drain.now);

@@ -28,10 +28,7 @@ using TClock = std::chrono::steady_clock;
 inline constexpr auto kPairGrace = std::chrono::milliseconds(20);      // a rename's halves arrive together
 inline constexpr int kWalkSlice = 64;                                  // folders walked per loop turn
 inline constexpr auto kScanRetryTime = std::chrono::milliseconds(100); // a folder renamed before its scan
-// Between the reads of a burst, when at least kGatherWorth events would come meanwhile.
-inline constexpr TClock::duration kGatherTime = std::chrono::microseconds(200);
-inline constexpr double kGatherWorth = 8;
-inline constexpr std::size_t kReadBuffer = 1 << 20; // more than the kernel's default queue holds
+inline constexpr std::size_t kReadBuffer = 1 << 20;                    // more than the kernel's default queue holds
 
 // A folder to scan: by its watch, or by its path when it could not be watched.
 struct TScanItem {
@@ -96,7 +93,6 @@ private:
     bool watchesRoot(const std::string& root) const override;
     TDrain startDrain() const;
     void handOver(TDrain& drain);
-    bool gather();
     void readAll(TDrain& drain, bool scanNewFolders);
     bool readOnce(TDrain& drain);
     void decode(const inotify_event& event, TDrain& drain);
