@@ -160,7 +160,7 @@ for place in "${PLACES[@]}"; do
         seen=$(count_events "$tool" "$file" "$dir" "$workload")
         merged=$(sed -n 's/.*: \([0-9]*\) create and delete pairs were merged.*/\1/p' "$file.err")
         echo "$place $workload $size $tool $seen $EXPECT $ops $((after - before)) $peak ${merged:-0}" >>"$RESULTS"
-        grep -h "lost events\|overflowed" "$file.err" >&2 || true
+        grep -h "events lost\|event lost\|overflowed" "$file.err" >&2 || true
         echo "$place $workload $size $tool: $seen of $EXPECT events, $(((after - before) / 1000000)) ms CPU" >&2
         rm -rf "$dir" "$file" "$file.err"
       done
