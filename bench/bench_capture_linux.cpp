@@ -2,8 +2,13 @@
 // (the baseline) and once while the fanotify monitor records the folder, the captured run timed
 // until the last event has been delivered. Prints the ratio captured / baseline, for fanotify in
 // this process and through the capture helper, and the helper's time as a ratio of the former.
+// Also the per-event structures: the Update File throttle against a plain hash set at N and 4N
+// paths written within a second, and a folder rename holding N and 4N folders (ratio 4N / N;
+// 1: constant).
 #include "BenchRatio.h"
+#include "capture/UntFolderTree_linux.h"
 #include "capture/UntHelperBackend_linux.h"
+#include "capture/UntRecentKeys.h"
 #include "monitor/UntShellMonitorThread.h"
 
 #include <benchmark/benchmark.h>
@@ -17,6 +22,9 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 extern char** environ;
 
@@ -147,6 +155,87 @@ BENCHMARK_CAPTURE(BM_BurstCapturedVsUncaptured, helper, true)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
+
+// Seconds per path for count distinct paths written within one second, each written twice (the
+// second write is held back), by the throttle and, as the baseline, by a plain hash set.
+std::pair<double, double> throttleSecondsPerPath(int count)
+{
+    using clock = std::chrono::steady_clock;
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i)
+        paths.push_back("/home/user/project/build/objects/file" + std::to_string(i) + ".o");
+    TModifyThrottle throttle;
+    const auto t0 = clock::time_point(std::chrono::hours(1));
+    const auto step = std::chrono::nanoseconds(400'000'000 / count); // every write within 0.8 s
+    auto start = clock::now();
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < count; ++i)
+            benchmark::DoNotOptimize(throttle.due(paths[i], t0 + step * (round * count + i)));
+    const double throttled = std::chrono::duration<double>(clock::now() - start).count() / count;
+    std::unordered_set<std::string> seen;
+    start = clock::now();
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < count; ++i)
+            benchmark::DoNotOptimize(seen.insert(paths[i]).second);
+    return {throttled, std::chrono::duration<double>(clock::now() - start).count() / count};
+}
+
+// A burst of writes to many files (the 50,000 within a second at 4N): the throttle holds
+// each for a second, and costs what a hash set costs at both sizes; the old one swept its whole
+// map on each write past 8,192 paths.
+void BM_ThrottleBurstAgainstHashSet(benchmark::State& state)
+{
+    constexpr int kPaths = 12500;
+    double small = 0;
+    double smallSet = 0;
+    double large = 0;
+    double largeSet = 0;
+    for (auto _ : state) {
+        const auto [throttleN, setN] = throttleSecondsPerPath(kPaths);
+        const auto [throttle4N, set4N] = throttleSecondsPerPath(4 * kPaths);
+        small += throttleN;
+        smallSet += setN;
+        large += throttle4N;
+        largeSet += set4N;
+    }
+    state.counters["throttle_over_set_N"] = smallSet > 0 ? small / smallSet : 0;
+    state.counters["throttle_over_set_4N"] = largeSet > 0 ? large / largeSet : 0;
+}
+
+BENCHMARK(BM_ThrottleBurstAgainstHashSet)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Seconds per rename of a folder holding held folders (eight to a folder), each rename followed
+// by the path of a folder deep inside it: the old cache rewrote every path below the folder.
+double renameSecondsHolding(int held)
+{
+    using clock = std::chrono::steady_clock;
+    TFolderTree<int> tree;
+    tree.learnTop(0, "/w");
+    tree.learn(1, 0, "top");
+    for (int i = 2; i <= held + 1; ++i)
+        tree.learn(i, (i - 2) / 8 + 1, "d" + std::to_string(i)); // 2..9 in 1, 10..17 in 2...
+    constexpr int kRenames = 20000;
+    const auto start = clock::now();
+    for (int r = 0; r < kRenames; ++r) {
+        tree.learn(1, 0, r % 2 ? "top" : "moved");
+        benchmark::DoNotOptimize(tree.path(held + 1)->size());
+    }
+    return std::chrono::duration<double>(clock::now() - start).count() / kRenames;
+}
+
+void BM_FolderRenameGrowth(benchmark::State& state)
+{
+    constexpr int kFolders = 20000;
+    double small = 0;
+    double large = 0;
+    for (auto _ : state) {
+        small += renameSecondsHolding(kFolders);
+        large += renameSecondsHolding(4 * kFolders);
+    }
+    state.counters["per_rename_4N_over_N"] = small > 0 ? large / small : 0;
+}
+
+BENCHMARK(BM_FolderRenameGrowth)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -28,6 +28,9 @@ struct TCaptureCounters {
     // Not watched.
     std::uint64_t foldersNotWatched = 0; // below a root: no permission, the watch limit
     std::uint64_t refusedRoots = 0;      // roots that could not be watched at all
+    // Not a loss: a create and a delete of one name the kernel merged into one record while it
+    // was queued, whose order was inferred from whether the name still exists.
+    std::uint64_t mergedPairs = 0;
 
     std::uint64_t lostEvents() const { return overflows + unresolvedPaths + undecodedEvents + droppedEvents; }
     TCaptureCounters& operator+=(const TCaptureCounters& more);

@@ -17,6 +17,7 @@ TCaptureCounters& TCaptureCounters::operator+=(const TCaptureCounters& more)
     droppedEvents += more.droppedEvents;
     foldersNotWatched += more.foldersNotWatched;
     refusedRoots += more.refusedRoots;
+    mergedPairs += more.mergedPairs;
     return *this;
 }
 

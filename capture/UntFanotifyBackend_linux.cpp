@@ -11,7 +11,6 @@
 #include <climits>
 #include <cstdlib>
 #include <stdexcept>
-#include <string_view>
 #include <system_error>
 
 namespace fanotifycapture {
@@ -30,19 +29,6 @@ bool isMountRoot(const char* path)
     if (::stat(path, &self) != 0 || ::stat(up.c_str(), &parent) != 0)
         return false;
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
-}
-
-// The handle of a folder as fanotify reports it: the cache key of TFidRecord::key().
-std::optional<std::string> handleKey(int folderFd, const std::string& fsid)
-{
-    std::vector<unsigned char> storage(sizeof(file_handle) + MAX_HANDLE_SZ);
-    auto* handle = reinterpret_cast<file_handle*>(storage.data());
-    handle->handle_bytes = MAX_HANDLE_SZ;
-    int mountId = 0;
-    if (::name_to_handle_at(folderFd, "", handle, &mountId, AT_EMPTY_PATH) != 0)
-        return std::nullopt;
-    return fidKey(fsid, handle->handle_type,
-                  std::string_view(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes));
 }
 
 constexpr std::uint64_t markMask(const TEventKinds& kinds)
@@ -107,8 +93,8 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
     }
     mask_ = mask;
     // The root keeps its name even when it is deleted before its last events are read.
-    if (auto rootKey = handleKey(folder.get(), key))
-        folders_.pin(*rootKey, resolved);
+    if (const std::string rootKey = fidKeyAt(folder.get(), "", AT_EMPTY_PATH, key); !rootKey.empty())
+        folders_.learnTop(rootKey, resolved);
     const bool whole = isMountRoot(resolved);
     if (known == fileSystems_.end())
         known = fileSystems_.emplace(key, TFileSystem{resolved, whole}).first;
@@ -140,10 +126,19 @@ void TFanotifyBackend::run()
         }
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             throw std::runtime_error("the fanotify group failed");
-        if (fds[0].revents & POLLIN)
-            drain();
+        bool burst = false;
+        if (fds[0].revents & POLLIN) {
+            const auto now = TClock::now();
+            burst = drain() && isBurst(lastRecords_, now - lastDrain_);
+            lastDrain_ = now;
+        }
         serveFallback(fds[3].revents);
         serveMounts(fds[2].revents != 0, kinds_);
+        if (burst && gatherBurst()) {
+            drain(); // stopped meanwhile
+            finishFallback();
+            return;
+        }
     }
 }
 

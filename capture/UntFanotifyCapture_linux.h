@@ -3,9 +3,11 @@
 
 #include "capture/UntFanotifyBackend_linux.h"
 #include "capture/UntFanotifyRecords_linux.h"
+#include "capture/UntFolderTree_linux.h"
 #include "capture/UntInotifyBackend_linux.h"
-#include "capture/UntInotifyWatches_linux.h"
 #include "capture/UntLinuxBackend_linux.h"
+#include "capture/UntMergedDeletes_linux.h"
+#include "capture/UntRecentKeys.h"
 #include "util/UntOsHandle.h"
 
 #include <unistd.h>
@@ -17,10 +19,19 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace fanotifycapture {
+
+using TClock = std::chrono::steady_clock;
+
+// Folders whose paths are kept at most; past that all but the roots are forgotten and learnt
+// again from their handles as events name them.
+inline constexpr std::size_t kFolderLimit = 65536;
+// A process name read from /proc serves the events of that pid for this long.
+inline constexpr auto kProcessNameLife = std::chrono::milliseconds(100);
 
 struct TFileSystem {
     // A folder of the filesystem, opened only while needed: a descriptor kept open would make
@@ -50,25 +61,37 @@ public:
         result.overflows = overflows_.load();
         result.refusedRoots = refusedRoots();
         result.unresolvedPaths = unresolvedPaths_.load();
+        result.mergedPairs = mergedPairs_.load();
         return withFallback(result);
     }
 
 private:
-    struct TBatch {
+    // What one drain collects: every event of it carries the same wall-clock time.
+    struct TDrain {
         std::chrono::system_clock::time_point time;
-        std::unordered_map<int, std::string> processNames;
+        TClock::time_point now;
         std::vector<TItemObj> items;
     };
 
-    void drain();
+    bool drain();
     void releaseRoot(const std::string& root) override;
     bool watchesRoot(const std::string& root) const override;
-    void decode(const TParsedEvent& event, TBatch& batch);
-    std::optional<std::string> folderPath(const TFidRecord& record);
-    std::optional<std::string> entryPath(const std::optional<TFidRecord>& record);
-    bool isWatched(const std::string& path) const;
-    void countUnresolved(const std::optional<TFidRecord>& record);
-    void emit(TBatch& batch, int pid, int eventNum, std::string item1, std::string item2 = {});
+    void decode(const TParsedEvent& event, TDrain& drain);
+    void renamed(const TParsedEvent& event, bool folder, bool own, TDrain& drain);
+    void emitMerged(const TMergedDeletes::TDelete& entry, TDrain& drain);
+    void settleMerged(TDrain& drain);
+    const std::string* folderPath(const TFidRecord& record);
+    const std::string* resolveFolder(std::string_view key);
+    void learnFolder(std::string_view key, std::string_view parent, std::string_view name);
+    bool stillThere(const TParsedEvent& event);
+    TFdObj openFolder(std::string_view key, int flags) const;
+    bool isWatched(std::string_view path) const;
+    // Whether folder/name is at or below a root, without making the path.
+    bool isWatchedEntry(std::string_view folder, std::string_view name) const;
+    void countUnresolved(const TFidRecord& record);
+    const std::string& processName(int pid, TClock::time_point now);
+    TEventOrigin origin(TDrain& drain, int pid);
+    void emit(TDrain& drain, int pid, int eventNum, std::string item1, std::string item2 = {});
 
     TFdObj group_;
     const bool inotifyFallback_;
@@ -76,14 +99,19 @@ private:
 
     TEventKinds kinds_{};
     std::uint64_t mask_ = 0;
-    std::unordered_map<std::string, TFileSystem> fileSystems_; // by fsid
-    std::vector<std::string> roots_;                           // canonical, in the order given
-    TPathCache folders_;
-    TModifyThrottle modify_;
+    std::unordered_map<std::string, TFileSystem, TTextHash, std::equal_to<>> fileSystems_; // by fsid
+    std::vector<std::string> roots_; // canonical, in the order given
+    TFolderTree<std::string> folders_;
+    TModifyThrottle modify_; // by file handle: a new file is a new key
+    TMergedDeletes merged_;  // of the read in progress
+    TRecentKeys<int, std::string> processNames_{kProcessNameLife, 4096};
     std::vector<std::uint64_t> buffer_ = std::vector<std::uint64_t>(32768); // 256 KiB, aligned
+    std::size_t lastRecords_ = 0;                                           // read by the last drain
+    TClock::time_point lastDrain_;
 
     std::atomic<std::uint64_t> overflows_{0};
     std::atomic<std::uint64_t> unresolvedPaths_{0};
+    std::atomic<std::uint64_t> mergedPairs_{0};
 };
 
 } // namespace fanotifycapture

@@ -1,9 +1,9 @@
 #include "capture/UntFanotifyRecords_linux.h"
 
-#include "util/UntText.h"
-
+#include <fcntl.h>
 #include <sys/fanotify.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -16,27 +16,25 @@ template <typename T> T readAt(const char* data)
     return value;
 }
 
-// A fid record: header, filesystem id, then a struct file_handle (bytes, type, handle bytes) and,
-// for the named kinds, a NUL-terminated name, all within the record's length.
-std::optional<TFidRecord> parseFid(const char* data, std::size_t length, bool named)
+constexpr std::size_t kHandleHeader = 2 * sizeof(std::uint32_t); // handle_bytes, handle_type
+
+// A fid record: header, filesystem id, then a struct file_handle and, for the named kinds, a
+// NUL-terminated name, all within the record's length.
+TFidRecord parseFid(const char* data, std::size_t length, bool named)
 {
     constexpr std::size_t fsidAt = sizeof(fanotify_event_info_header);
-    constexpr std::size_t fsidSize = sizeof(__kernel_fsid_t);
-    constexpr std::size_t handleAt = fsidAt + fsidSize;
-    constexpr std::size_t bytesAt = handleAt + 2 * sizeof(std::uint32_t);
+    constexpr std::size_t handleAt = fsidAt + TFidRecord::kFsidSize;
+    constexpr std::size_t bytesAt = handleAt + kHandleHeader;
     if (length < bytesAt)
-        return std::nullopt;
+        return {};
     const auto handleBytes = readAt<std::uint32_t>(data + handleAt);
     if (handleBytes > length - bytesAt)
-        return std::nullopt;
+        return {};
     TFidRecord record;
-    record.fsid.assign(data + fsidAt, fsidSize);
-    record.handleType = readAt<std::int32_t>(data + handleAt + sizeof(std::uint32_t));
-    record.handleBytes.assign(data + bytesAt, handleBytes);
+    record.key = std::string_view(data + fsidAt, TFidRecord::kFsidSize + kHandleHeader + handleBytes);
     if (named) {
         const char* name = data + bytesAt + handleBytes;
-        const std::size_t room = length - bytesAt - handleBytes;
-        record.name = std::string(name, strnlen(name, room));
+        record.name = std::string_view(name, strnlen(name, length - bytesAt - handleBytes));
     }
     return record;
 }
@@ -46,14 +44,35 @@ std::optional<TFidRecord> parseFid(const char* data, std::size_t length, bool na
 std::string fidKey(std::string_view fsid, int handleType, std::string_view handleBytes)
 {
     std::string key(fsid);
+    const auto size = static_cast<std::uint32_t>(handleBytes.size());
+    key.append(reinterpret_cast<const char*>(&size), sizeof size);
     key.append(reinterpret_cast<const char*>(&handleType), sizeof handleType);
     key.append(handleBytes);
     return key;
 }
 
-std::string TFidRecord::key() const
+std::string fidKeyAt(int folder, const char* name, int flags, std::string_view fsid)
 {
-    return fidKey(fsid, handleType, handleBytes);
+    std::uint64_t storage[kHandleStorageWords];
+    auto* handle = reinterpret_cast<file_handle*>(storage);
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountId = 0;
+    if (::name_to_handle_at(folder, name, handle, &mountId, flags) != 0)
+        return {};
+    return fidKey(fsid, handle->handle_type,
+                  std::string_view(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes));
+}
+
+void* handleFromKey(std::string_view key, std::uint64_t (&storage)[kHandleStorageWords])
+{
+    const std::string_view handle = key.substr(std::min(key.size(), TFidRecord::kFsidSize));
+    if (handle.size() < kHandleHeader || handle.size() > sizeof storage)
+        return nullptr;
+    std::memcpy(storage, handle.data(), handle.size());
+    auto* fileHandle = reinterpret_cast<file_handle*>(storage);
+    if (fileHandle->handle_bytes != handle.size() - kHandleHeader)
+        return nullptr;
+    return fileHandle;
 }
 
 std::size_t parseFanotifyEvent(const char* data, std::size_t size, TParsedEvent& event)
@@ -76,62 +95,42 @@ std::size_t parseFanotifyEvent(const char* data, std::size_t size, TParsedEvent&
         const auto header = readAt<fanotify_event_info_header>(data + at);
         if (header.len < sizeof(fanotify_event_info_header) || header.len > meta.event_len - at)
             break;
-        const bool named = header.info_type == FAN_EVENT_INFO_TYPE_DFID_NAME ||
-                           header.info_type == FAN_EVENT_INFO_TYPE_OLD_DFID_NAME ||
-                           header.info_type == FAN_EVENT_INFO_TYPE_NEW_DFID_NAME;
-        std::optional<TFidRecord>* slot = nullptr;
         switch (header.info_type) {
         case FAN_EVENT_INFO_TYPE_DFID_NAME:
+            event.dirName = parseFid(data + at, header.len, true);
+            break;
         case FAN_EVENT_INFO_TYPE_DFID:
-            slot = &event.dirName;
+            event.dirName = parseFid(data + at, header.len, false);
             break;
         case FAN_EVENT_INFO_TYPE_OLD_DFID_NAME:
-            slot = &event.oldDirName;
+            event.oldDirName = parseFid(data + at, header.len, true);
             break;
         case FAN_EVENT_INFO_TYPE_NEW_DFID_NAME:
-            slot = &event.newDirName;
+            event.newDirName = parseFid(data + at, header.len, true);
             break;
         case FAN_EVENT_INFO_TYPE_FID:
-            slot = &event.object;
+            event.object = parseFid(data + at, header.len, false);
             break;
         default:
             break;
         }
-        if (slot)
-            *slot = parseFid(data + at, header.len, named);
         at += header.len;
     }
     return meta.event_len;
 }
 
-std::string joinPath(const std::string& folder, std::string_view name)
+std::string joinPath(std::string_view folder, std::string_view name)
 {
-    if (name.empty() || name == ".")
-        return folder;
-    std::string path = folder;
-    if (path.empty() || path.back() != '/')
+    std::string path;
+    if (name.empty() || name == ".") {
+        path.assign(folder);
+        return path;
+    }
+    const bool separator = folder.empty() || folder.back() != '/';
+    path.reserve(folder.size() + separator + name.size());
+    path.append(folder);
+    if (separator)
         path += '/';
-    path += name;
+    path.append(name);
     return path;
-}
-
-const std::string* TPathCache::find(const std::string& key) const
-{
-    auto it = paths_.find(key);
-    if (it != paths_.end())
-        return &it->second;
-    auto root = roots_.find(key);
-    return root == roots_.end() ? nullptr : &root->second;
-}
-
-void TPathCache::learn(const std::string& key, std::string path)
-{
-    if (paths_.size() >= limit_)
-        paths_.clear();
-    paths_[key] = std::move(path);
-}
-
-void TPathCache::forgetUnder(const std::string& folder)
-{
-    std::erase_if(paths_, [&](const auto& entry) { return isUnder(entry.second, folder, TPathStyle::Posix); });
 }

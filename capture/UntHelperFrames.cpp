@@ -216,8 +216,9 @@ std::string encodeCounters(const TCaptureCounters& counters)
 {
     std::string payload;
     TByteWriter out(payload);
-    for (std::uint64_t count : {counters.overflows, counters.unresolvedPaths, counters.undecodedEvents,
-                                counters.droppedEvents, counters.foldersNotWatched, counters.refusedRoots})
+    for (std::uint64_t count :
+         {counters.overflows, counters.unresolvedPaths, counters.undecodedEvents, counters.droppedEvents,
+          counters.foldersNotWatched, counters.refusedRoots, counters.mergedPairs})
         out.u64(count);
     return payload;
 }
@@ -226,8 +227,9 @@ std::optional<TCaptureCounters> decodeCounters(std::string_view payload)
 {
     TByteReader in(payload);
     TCaptureCounters counters;
-    for (std::uint64_t* count : {&counters.overflows, &counters.unresolvedPaths, &counters.undecodedEvents,
-                                 &counters.droppedEvents, &counters.foldersNotWatched, &counters.refusedRoots})
+    for (std::uint64_t* count :
+         {&counters.overflows, &counters.unresolvedPaths, &counters.undecodedEvents, &counters.droppedEvents,
+          &counters.foldersNotWatched, &counters.refusedRoots, &counters.mergedPairs})
         *count = in.u64();
     if (!in.atEnd())
         return std::nullopt;

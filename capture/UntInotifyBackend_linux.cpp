@@ -1,9 +1,7 @@
 #include "capture/UntInotifyCapture_linux.h"
 
-#include "capture/UntFanotifyRecords_linux.h"
+#include "util/UntText.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,10 +10,16 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 
 namespace inotifycapture {
+namespace {
+
+// A read that leaves this much of the buffer unused took everything queued.
+constexpr std::size_t kRoomForOneEvent = sizeof(inotify_event) + NAME_MAX + 1;
+constexpr int kMaxReads = 64; // a busy system still gets its events delivered in slices
+
+} // namespace
 
 std::uint32_t TInotifyBackend::watchMask() const
 {
@@ -45,7 +49,7 @@ bool TInotifyBackend::addWatch(const std::string& root, const TEventKinds& kinds
         kinds_[k] = kinds_[k] || kinds[k];
     // More kinds than before: the folders watched so far watch them too (same watch, new mask).
     if (watchMask() != before)
-        watches_.forEachWatch(
+        watches_.forEach(
             [this](int, const std::string& path) { ::inotify_add_watch(inotify_.get(), path.c_str(), watchMask()); });
     const int wd = ::inotify_add_watch(inotify_.get(), resolved, watchMask());
     if (wd < 0) {
@@ -54,16 +58,12 @@ bool TInotifyBackend::addWatch(const std::string& root, const TEventKinds& kinds
                (error == ENOSPC ? " (the watch limit is reached)" : ""));
         return false;
     }
-    watches_.add(wd, resolved);
+    watches_.learnTop(wd, resolved);
     roots_.emplace_back(resolved);
     rootWatches_.push_back(wd);
     // The folders below are watched by the loop, a slice at a time, so events and stop are
     // served while a large tree is walked.
-    TWalkItem item{resolved, status.st_dev, false};
-    std::vector<TItemObj> none;
-    std::deque<TWalkItem> below;
-    watchFolder(item, none, below);
-    toWalk_.insert(toWalk_.end(), below.begin(), below.end());
+    toWalk_.push_back({wd, {}, status.st_dev, false});
     return true;
 }
 
@@ -86,6 +86,10 @@ void TInotifyBackend::run()
             throw std::runtime_error("the inotify instance failed");
         serve(fds[0].revents & POLLIN);
         serveMounts(fds[2].revents != 0, kinds_);
+        if (burst_ && gatherBurst()) {
+            finish(); // stopped meanwhile
+            return;
+        }
     }
 }
 
@@ -93,23 +97,31 @@ void TInotifyBackend::run()
 void TInotifyBackend::releaseRoot(const std::string& root)
 {
     // A filesystem mounted inside a watched folder was never walked: the folder below it stays.
-    if (std::find(roots_.begin(), roots_.end(), root) == roots_.end())
-        return;
     for (std::size_t i = 0; i < roots_.size();) {
-        if (roots_[i] == root) {
-            roots_.erase(roots_.begin() + static_cast<std::ptrdiff_t>(i));
-            rootWatches_.erase(rootWatches_.begin() + static_cast<std::ptrdiff_t>(i));
-        } else {
+        if (roots_[i] != root) {
             ++i;
+            continue;
         }
+        watches_.remove(rootWatches_[i], [this](int wd) { scanOrder_.forgetFolder(wd); });
+        roots_.erase(roots_.begin() + static_cast<std::ptrdiff_t>(i));
+        rootWatches_.erase(rootWatches_.begin() + static_cast<std::ptrdiff_t>(i));
     }
-    watches_.forgetUnder(root);
-    std::erase_if(toWalk_, [&](const TWalkItem& item) { return isUnder(item.path, root, TPathStyle::Posix); });
+    // Folders queued by their watch are skipped once it is gone; those without one go by path.
+    const auto below = [&](const TScanItem& item) {
+        return item.wd < 0 && isUnder(item.path, root, TPathStyle::Posix);
+    };
+    std::erase_if(toWalk_, below);
+    std::erase_if(reported_, below);
+}
+
+bool TInotifyBackend::watchesRoot(const std::string& root) const
+{
+    return std::find(roots_.begin(), roots_.end(), root) != roots_.end();
 }
 
 int TInotifyBackend::pollTimeout() const
 {
-    if (!toWalk_.empty())
+    if (!toWalk_.empty() || !reported_.empty())
         return 0;
     if (moves_.empty())
         return -1;
@@ -117,56 +129,89 @@ int TInotifyBackend::pollTimeout() const
     return static_cast<int>(std::max<long long>(1, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
 }
 
-void TInotifyBackend::serve(bool readable)
+TInotifyBackend::TDrain TInotifyBackend::startDrain() const
 {
-    std::vector<TItemObj> items;
-    batchTime_ = std::chrono::system_clock::now();
-    batchStart_ = TClock::now();
-    if (readable)
-        drain(items);
-    settleMoves(items, false);
-    walk(items, kWalkSlice, false);
-    if (!items.empty())
-        sink().addItems(std::move(items));
+    TDrain drain;
+    drain.time = std::chrono::system_clock::now();
+    drain.now = TClock::now();
+    return drain;
+}
+
+void TInotifyBackend::handOver(TDrain& drain)
+{
+    if (!drain.items.empty())
+        sink().addItems(std::move(drain.items));
+}
+
+void TInotifyBackend::serve(bool)
+{
+    TDrain drain = startDrain();
+    readAll(drain, true);
+    lastServe_ = drain.now;
+    settleMoves(drain, false);
+    walk(drain, kWalkSlice);
+    handOver(drain);
 }
 
 void TInotifyBackend::finish()
 {
-    std::vector<TItemObj> items;
-    batchTime_ = std::chrono::system_clock::now();
-    batchStart_ = TClock::now();
-    drain(items);
-    settleMoves(items, true);
-    if (!items.empty())
-        sink().addItems(std::move(items));
+    TDrain drain = startDrain();
+    readAll(drain, true);
+    settleMoves(drain, true);
+    handOver(drain);
 }
 
-void TInotifyBackend::drain(std::vector<TItemObj>& items)
+// Reads until the queue is empty. Then the findings of the last scans take their places, and new
+// folders are scanned, whose findings wait for the next time the queue is empty: by then the
+// kernel has said which of their entries came after the watch.
+void TInotifyBackend::readAll(TDrain& drain, bool scanNewFolders)
 {
-    constexpr int kMaxReads = 64; // a busy system still gets its events delivered in slices
-    for (int reads = 0; reads < kMaxReads; ++reads) {
-        const ssize_t length = ::read(inotify_.get(), buffer_.data(), buffer_.size() * sizeof(std::uint64_t));
-        if (length < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN)
-                break;
-            throw std::system_error(errno, std::generic_category(), "read from the inotify instance");
-        }
-        if (length == 0)
-            break;
-        const char* data = reinterpret_cast<const char*>(buffer_.data());
-        std::size_t offset = 0;
-        while (offset + sizeof(inotify_event) <= static_cast<std::size_t>(length)) {
-            const auto& header = *reinterpret_cast<const inotify_event*>(data + offset);
-            const std::size_t size = sizeof(inotify_event) + header.len;
-            if (offset + size > static_cast<std::size_t>(length))
-                break;
-            // Names are padded to whole headers, so every event starts aligned.
-            decode(*reinterpret_cast<const inotify_event*>(data + offset), items);
-            offset += size;
-        }
+    const std::uint64_t folders = newFolders_;
+    for (int reads = 1;; ++reads) {
+        const bool caughtUp = readOnce(drain);
+        // Events come faster than a read a wake-up takes, and the queue was emptied: more are on
+        // their way. Not after a new folder, whose own first events are best read while it is
+        // scanned.
+        burst_ = caughtUp && newFolders_ == folders && isBurst(drain.events, drain.now - lastServe_);
+        if (!caughtUp && reads < kMaxReads)
+            continue;
+        scanOrder_.settle(drain.items, drain.now);
+        if (!caughtUp || reads >= kMaxReads || !scanNewFolders || reported_.empty())
+            return;
+        // The queue is empty, so a rename half still alone went out of the tree (its pair is
+        // queued in the same call): its delete goes before what the scans find, which came later.
+        settleMoves(drain, true);
+        scanReported(drain, kWalkSlice);
     }
+}
+
+// One read, decoded; true when it took everything the kernel had queued.
+bool TInotifyBackend::readOnce(TDrain& drain)
+{
+    const std::size_t capacity = buffer_.size() * sizeof(std::uint64_t);
+    ssize_t length;
+    do
+        length = ::read(inotify_.get(), buffer_.data(), capacity);
+    while (length < 0 && errno == EINTR);
+    if (length < 0) {
+        if (errno == EAGAIN)
+            return true;
+        throw std::system_error(errno, std::generic_category(), "read from the inotify instance");
+    }
+    const char* data = reinterpret_cast<const char*>(buffer_.data());
+    const auto size = static_cast<std::size_t>(length);
+    std::size_t offset = 0;
+    while (offset + sizeof(inotify_event) <= size) {
+        const auto& header = *reinterpret_cast<const inotify_event*>(data + offset);
+        const std::size_t eventSize = sizeof(inotify_event) + header.len;
+        if (offset + eventSize > size)
+            break;
+        // Names are padded to whole headers, so every event starts aligned.
+        decode(header, drain);
+        ++drain.events;
+        offset += eventSize;
+    }
+    return size + kRoomForOneEvent <= capacity;
 }
 
 std::vector<std::string> TInotifyBackend::warnings() const

@@ -9,6 +9,7 @@
 #include "util/UntWakeEvent_linux.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -42,6 +43,14 @@ protected:
     int mountsFd() const { return mounts_ ? mounts_->pollFd() : -1; }
     // A poll timeout in milliseconds (-1: none) shortened to the mount watcher's own.
     int withMountTimeout(int timeout) const;
+    // While events keep coming, waking for every few costs a context switch apiece; letting them
+    // gather for a moment between reads takes them by the hundred. The moment is far shorter than
+    // a kernel queue takes to fill at any rate a writer reaches. isBurst: whether events (read
+    // since the last wake-up, since long ago) come fast enough for it; gatherBurst pauses, and is
+    // true when a stop came meanwhile.
+    static constexpr std::chrono::microseconds kBurstGather{200};
+    static bool isBurst(std::size_t events, std::chrono::steady_clock::duration since);
+    bool gatherBurst() const;
     // Before the loop: when every root is a mount point, a drive mounted later is watched too.
     void followDrivesIf(const std::vector<std::string>& roots);
     // Drives mounted and unmounted since the last call, reported for the kinds asked, and when the

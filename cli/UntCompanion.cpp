@@ -15,7 +15,6 @@
 #include "util/UntTextFile.h"
 
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -161,64 +160,6 @@ TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std
     return config;
 }
 
-std::string formatUtcTime(std::chrono::system_clock::time_point time)
-{
-    using namespace std::chrono;
-    const auto millis = floor<milliseconds>(time);
-    const auto day = floor<days>(millis);
-    const year_month_day date{day};
-    const hh_mm_ss clock{millis - day};
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
-    return text;
-}
-
-std::string formatTextRow(const TItemObj& item)
-{
-    constexpr TPathStyle style = kNativePathStyle;
-    const std::string& first = item.getItem1();
-    std::string from;
-    if (isBlank(first))
-        from = "-";
-    else {
-        from = std::string(fileNamePart(first, style));
-        if (isBlank(from))
-            from = first;
-    }
-    const std::string second = isBlank(item.getItem2()) ? std::string("-") : item.getItem2();
-    std::string row;
-    row += from;
-    row += '\t';
-    row += fileNamePart(second, style);
-    row += '\t';
-    row += getEventName(item.getEventNum());
-    row += '\t';
-    row += folderPart(first, style);
-    row += '\t';
-    return row;
-}
-
-std::string formatJsonLine(const TItemObj& item)
-{
-    const TEventOrigin& origin = item.getOrigin();
-    const auto time = origin.time.time_since_epoch().count() != 0 ? origin.time : std::chrono::system_clock::now();
-    nlohmann::ordered_json line;
-    line["time"] = formatUtcTime(time);
-    line["event"] = item.getEventNum();
-    line["action"] = getEventName(item.getEventNum());
-    line["path"] = item.getItem1();
-    line["newPath"] = item.getItem2();
-    if (origin.pid > 0)
-        line["pid"] = origin.pid;
-    if (!origin.process.empty())
-        line["process"] = origin.process;
-    // Paths are the kernel's bytes; a name that is not UTF-8 is shown with replacement characters.
-    return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 bool TCompanionSink::isReported(const TItemObj& item) const
 {
     if (roots_.empty())
@@ -241,8 +182,11 @@ void TCompanionSink::listStep(const TItemObj& item)
     if (format_ == TOutputFormat::Journal) {
         if (!sendToJournal(journalFields(item)))
             ++journalRefused_;
-    } else
-        out_ << (format_ == TOutputFormat::Json ? formatJsonLine(item) : formatTextRow(item)) << '\n';
+    } else {
+        writer_.append(buffer_, item);
+        if (buffer_.size() >= kWriteAt)
+            write();
+    }
     if (views_)
         views_->list.addListItem(item);
 }
@@ -258,8 +202,15 @@ bool writeCompanionReport(const std::string& fileName, const TCompanionViews& vi
     }
 }
 
+void TCompanionSink::write()
+{
+    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    buffer_.clear();
+}
+
 void TCompanionSink::batchEnd(bool)
 {
+    write();
     out_.flush();
 }
 
@@ -345,8 +296,13 @@ int runCompanion(int argc, const char* const* argv)
     // What was found while the folders were walked, then the counts: folders not watched are no
     // lost events and no failure.
     sayNotes(monitor.backendWarnings(), notesSaid, kLaterNotes);
-    for (const std::string& text : captureCountTexts(monitor.counters(), true))
+    const TCaptureCounters counts = monitor.counters();
+    for (const std::string& text : captureCountTexts(counts, true))
         std::cerr << kProgram << ": " << text << '\n';
+    if (counts.mergedPairs > 0)
+        std::cerr << kProgram << ": " << counts.mergedPairs
+                  << " create and delete pairs were merged by the kernel under load; each was ordered by whether its"
+                     " name still existed\n";
     // The worker has ended: nothing changes the views any more.
     bool reportWritten = true;
     if (views) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capture/UntCaptureBackend.h"
+#include "cli/UntCompanionLines.h"
 #include "monitor/UntShellMonitorThread.h"
 #include "pipeline/UntDeliverySink.h"
 #include "pipeline/UntEventList.h"
@@ -12,8 +13,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-enum class TOutputFormat { Text, Json, Journal };
 
 struct TCompanionOptions {
     std::vector<std::string> roots; // canonical folders; empty: every drive root
@@ -45,26 +44,20 @@ struct TCompanionConfig {
 // beside the program), which may be missing: every kind is watched then, nothing filtered.
 TCompanionConfig loadCompanionConfig(const TCompanionOptions& options, const std::string& defaultPath);
 
-// The list row: From, To, Action and Work Path, each followed by a TAB.
-std::string formatTextRow(const TItemObj& item);
-// One JSON object: time, event, action, path, newPath, and pid and process where known.
-std::string formatJsonLine(const TItemObj& item);
-// ISO 8601 UTC with milliseconds.
-std::string formatUtcTime(std::chrono::system_clock::time_point time);
-
 // The two views the desktop program shows, kept for the report the companion writes at its end.
 struct TCompanionViews {
     TEventTree tree;
     TEventList list;
 };
 
-// Prints every delivered event of the roots; one flush per batch. With views, also fills them
-// the way the desktop program fills its own: tree step, then list step.
+// Prints every delivered event of the roots: the lines gather in one buffer, written when it is
+// full and at the end of each batch, with one flush per batch. With views, also fills them the
+// way the desktop program fills its own: tree step, then list step.
 class TCompanionSink final : public TDeliverySink {
 public:
     TCompanionSink(std::ostream& out, TOutputFormat format, std::vector<std::string> roots,
                    TCompanionViews* views = nullptr)
-        : out_(out), format_(format), roots_(std::move(roots)), views_(views)
+        : out_(out), format_(format), writer_(format), roots_(std::move(roots)), views_(views)
     {
     }
     void batchStart(int) override {}
@@ -77,9 +70,13 @@ public:
 
 private:
     bool isReported(const TItemObj& item) const;
+    void write();
 
+    static constexpr std::size_t kWriteAt = 64 * 1024;
     std::ostream& out_;
     TOutputFormat format_;
+    TLineWriter writer_; // text and json
+    std::string buffer_;
     std::vector<std::string> roots_;
     TCompanionViews* views_;
     std::atomic<std::size_t> journalRefused_{0}; // counted by the worker, read after it ended

@@ -91,7 +91,7 @@ wine_before=$(count_events "$WINE_OUT")
 linux_cpu0=$(cpu_ticks "$LINUX_PID")
 wine_cpu0=$(cpu_ticks "$WINE_PID")
 server_cpu0=$(cpu_ticks "$SERVER")
-expected=$("$GEN" "$DIR" "$COUNT" each | awk '{ print $NF }')
+expected=$("$GEN" each "$DIR" "$COUNT" | awk '{ print $6 }')
 
 # Until both show every event, or neither shows a new one for SETTLE seconds.
 last=-1

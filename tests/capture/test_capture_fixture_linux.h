@@ -16,6 +16,27 @@
 
 using TSeen = std::tuple<int, std::string, std::string>; // event, path, new path
 
+// inotify, when a new folder's content came before its watch and the folder's scan ran once its
+// rename had been read: what the scan found goes after the rename, under the new name.
+inline std::vector<TSeen> scannedAfterRename(const std::vector<TSeen>& expected, const std::string& from,
+                                             const std::string& to)
+{
+    std::vector<TSeen> before;
+    std::vector<TSeen> found;
+    std::size_t i = 0;
+    for (; i < expected.size() && std::get<1>(expected[i]) != from; ++i)
+        before.push_back(expected[i]);
+    if (i < expected.size())
+        before.push_back(expected[i++]); // the folder's own create
+    for (; i < expected.size() && std::get<1>(expected[i]).rfind(from + "/", 0) == 0; ++i)
+        found.emplace_back(std::get<0>(expected[i]), to + std::get<1>(expected[i]).substr(from.size()), "");
+    if (i < expected.size())
+        before.push_back(expected[i++]); // the rename
+    before.insert(before.end(), found.begin(), found.end());
+    before.insert(before.end(), expected.begin() + static_cast<std::ptrdiff_t>(i), expected.end());
+    return before;
+}
+
 inline const char* backendKindName(TBackendKind kind)
 {
     switch (kind) {

@@ -6,8 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
 #include <future>
+#include <iterator>
 #include <set>
 #include <tuple>
 
@@ -47,7 +54,9 @@ TEST_P(LinuxCapture, EachFileAndFolderKind)
         {evMkDir, "d", ""},        {evAttributes, "d", ""}, {evCreate, "d/f", ""}, {evUpdateFile, "d/f", ""},
         {evAttributes, "d/f", ""}, {evDelete, "d/f", ""},   {evRmDir, "d", ""},
     };
-    EXPECT_EQ(seen, expected);
+    std::vector<TSeen> raced = expected; // inotify: f written before d had its watch
+    raced.erase(raced.begin() + 3);
+    EXPECT_EQ(seen, fanotify() || seen != raced ? expected : raced);
     expectNothingLost();
 }
 
@@ -59,21 +68,23 @@ TEST_P(LinuxCapture, RenameInOneFolder)
 
 TEST_P(LinuxCapture, RenameAcrossFolders)
 {
-    EXPECT_EQ(record("mkdir x y && : > x/a && mv x/a y/a"),
-              (std::vector<TSeen>{
-                  {evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evRenameFile, "x/a", "y/a"}}));
+    const auto seen = record("mkdir x y && : > x/a && mv x/a y/a");
+    const std::vector<TSeen> renamed{
+        {evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evRenameFile, "x/a", "y/a"}};
+    // inotify, when a came into y before y had its watch: gone from x, then found by y's scan.
+    const std::vector<TSeen> raced{
+        {evMkDir, "x", ""}, {evMkDir, "y", ""}, {evCreate, "x/a", ""}, {evDelete, "x/a", ""}, {evCreate, "y/a", ""}};
+    EXPECT_EQ(seen, fanotify() || seen != raced ? renamed : raced);
     expectNothingLost();
 }
 
 TEST_P(LinuxCapture, RenameOfAFolderMovesThePathsBelowIt)
 {
-    EXPECT_EQ(record("mkdir x && mkdir x/s && : > x/s/a && mv x z && : > z/s/b && rm z/s/a"),
-              (std::vector<TSeen>{{evMkDir, "x", ""},
-                                  {evMkDir, "x/s", ""},
-                                  {evCreate, "x/s/a", ""},
-                                  {evRenameFolder, "x", "z"},
-                                  {evCreate, "z/s/b", ""},
-                                  {evDelete, "z/s/a", ""}}));
+    const auto seen = record("mkdir x && mkdir x/s && : > x/s/a && mv x z && : > z/s/b && rm z/s/a");
+    const std::vector<TSeen> expected{{evMkDir, "x", ""},         {evMkDir, "x/s", ""},    {evCreate, "x/s/a", ""},
+                                      {evRenameFolder, "x", "z"}, {evCreate, "z/s/b", ""}, {evDelete, "z/s/a", ""}};
+    const std::vector<TSeen> raced = scannedAfterRename(expected, "x", "z");
+    EXPECT_EQ(seen, fanotify() || seen != raced ? expected : raced);
     expectNothingLost();
 }
 
@@ -105,8 +116,28 @@ TEST_P(LinuxCapture, ArrivalOrderOfAMixedWorkload)
         {evRenameFile, "d/b", "e/c"}, {evRenameFolder, "d", "d2"}, {evCreate, "d2/n", ""},       {evDelete, "e/c", ""},
         {evRmDir, "e", ""},           {evDelete, "d2/n", ""},      {evRmDir, "d2", ""},
     };
-    EXPECT_EQ(seen, expected);
     expectNothingLost();
+    if (fanotify() || seen == expected) {
+        EXPECT_EQ(seen, expected);
+        return;
+    }
+    // inotify, when e got its watch only after b was moved in: the move leaves the tree at its
+    // place, and c is seen (made by e's scan, then deleted) or not at all, before e goes.
+    std::vector<TSeen> raced = expected;
+    raced[4] = {evDelete, "d/b", ""};
+    raced.erase(raced.begin() + 7);
+    if (seen.size() == raced.size()) {
+        EXPECT_EQ(seen, raced);
+        return;
+    }
+    ASSERT_EQ(seen.size(), raced.size() + 2) << ::testing::PrintToString(seen);
+    const auto created = std::find(seen.begin(), seen.end(), TSeen{evCreate, "e/c", ""});
+    ASSERT_NE(created, seen.end()) << ::testing::PrintToString(seen);
+    EXPECT_EQ(created + 1, std::find(seen.begin(), seen.end(), TSeen{evDelete, "e/c", ""}));
+    EXPECT_LT(created, std::find(seen.begin(), seen.end(), TSeen{evRmDir, "e", ""}));
+    std::vector<TSeen> rest = seen;
+    rest.erase(rest.begin() + (created - seen.begin()), rest.begin() + (created - seen.begin()) + 2);
+    EXPECT_EQ(rest, raced);
 }
 
 TEST_P(LinuxCapture, ABurstOfTenThousandFilesLosesNothing)
@@ -216,6 +247,115 @@ TEST_P(LinuxCapture, StopWakesTheThreadAtOnce)
     ASSERT_EQ(stopped.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_FALSE(monitor->isRunning());
     EXPECT_TRUE(monitor->getFailure().empty());
+}
+
+// A writer as fast as the system allows: one process, no pause between the steps, several rounds
+// back to back. Forked from this (threaded) process, the child makes only system calls.
+void fastWriter(const std::string& folder, int rounds)
+{
+    std::vector<std::vector<std::string>> paths;
+    for (int k = 0; k < rounds; ++k) {
+        const std::string n = std::to_string(k);
+        paths.push_back({folder + "/a" + n + ".txt", folder + "/sub" + n, folder + "/b" + n + ".txt",
+                         folder + "/sub" + n + "/c.dat", folder + "/sub" + n + "x", folder + "/sub" + n + "x/c.dat"});
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        bool ok = true;
+        for (const auto& p : paths) {
+            int fd = ::open(p[0].c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+            ok = ok && fd >= 0 && ::write(fd, "x", 1) == 1 && ::close(fd) == 0;
+            ok = ok && ::mkdir(p[1].c_str(), 0755) == 0 && ::rename(p[0].c_str(), p[2].c_str()) == 0;
+            fd = ::open(p[3].c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+            ok = ok && fd >= 0 && ::close(fd) == 0;
+            ok = ok && ::rename(p[1].c_str(), p[4].c_str()) == 0 && ::unlink(p[5].c_str()) == 0;
+            ok = ok && ::rmdir(p[4].c_str()) == 0 && ::unlink(p[2].c_str()) == 0;
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// What happened in round n, in order.
+std::vector<TSeen> roundOf(int n)
+{
+    const std::string k = std::to_string(n);
+    return {{evCreate, "a" + k + ".txt", ""},
+            {evUpdateFile, "a" + k + ".txt", ""},
+            {evMkDir, "sub" + k, ""},
+            {evRenameFile, "a" + k + ".txt", "b" + k + ".txt"},
+            {evCreate, "sub" + k + "/c.dat", ""},
+            {evRenameFolder, "sub" + k, "sub" + k + "x"},
+            {evDelete, "sub" + k + "x/c.dat", ""},
+            {evRmDir, "sub" + k + "x", ""},
+            {evDelete, "b" + k + ".txt", ""}};
+}
+
+bool isInRound(const TSeen& seen, int n)
+{
+    const std::string k = std::to_string(n);
+    const std::string& path = std::get<1>(seen);
+    return path == "a" + k + ".txt" || path == "b" + k + ".txt" || path.rfind("sub" + k + "/", 0) == 0 ||
+           path.rfind("sub" + k + "x", 0) == 0 || path == "sub" + k;
+}
+
+TEST_P(LinuxCapture, AFastWritersEventsComeOutInTheOrderTheyHappened)
+{
+    constexpr int kRounds = 20;
+    fastWriter(folder.path(), kRounds);
+    const auto seen = stopAndCollect();
+    const std::uint64_t merged = monitor->counters().mergedPairs;
+    for (int n = 0; n < kRounds; ++n) {
+        std::vector<TSeen> round;
+        std::copy_if(seen.begin(), seen.end(), std::back_inserter(round),
+                     [&](const TSeen& s) { return isInRound(s, n); });
+        const std::vector<TSeen> truth = roundOf(n);
+        if (round == truth)
+            continue;
+        const std::string k = std::to_string(n);
+        const TSeen created{evCreate, "sub" + k + "/c.dat", ""};
+        if (fanotify()) {
+            // The kernel merged the delete of c.dat into its create while the reader lagged: the pair
+            // sits at the create's place, and nothing later shows c.dat lasted.
+            std::vector<TSeen> mergedOrder = truth;
+            mergedOrder.erase(mergedOrder.begin() + 6);
+            mergedOrder.insert(mergedOrder.begin() + 5, TSeen{evDelete, "sub" + k + "/c.dat", ""});
+            EXPECT_EQ(round, mergedOrder) << "round " << n;
+            EXPECT_GT(merged, 0u);
+            continue;
+        }
+        // inotify sees c.dat only once the new folder has its watch: c.dat may be missed, or found by
+        // the folder's scan after the rename. Every other event is there, in its place.
+        auto isCdat = [](const TSeen& s) { return std::get<1>(s).find("/c.dat") != std::string::npos; };
+        std::vector<TSeen> rest;
+        std::vector<TSeen> expectedRest;
+        std::copy_if(round.begin(), round.end(), std::back_inserter(rest), [&](const TSeen& s) { return !isCdat(s); });
+        std::copy_if(truth.begin(), truth.end(), std::back_inserter(expectedRest),
+                     [&](const TSeen& s) { return !isCdat(s); });
+        EXPECT_EQ(rest, expectedRest) << "round " << n;
+        const auto at = [&](const TSeen& s) { return std::find(round.begin(), round.end(), s) - round.begin(); };
+        const auto renamedFile = at(truth[3]);
+        const auto renamedFolder = at(truth[5]);
+        const auto removed = at(truth[7]);
+        for (const TSeen& s : round) {
+            if (!isCdat(s))
+                continue;
+            const auto place = at(s);
+            EXPECT_GT(place, renamedFile) << "round " << n << ": c.dat before it existed";
+            if (s == created) {
+                EXPECT_LT(place, renamedFolder) << "round " << n;
+            } else if (s == TSeen{evCreate, "sub" + k + "x/c.dat", ""} || s == truth[6]) {
+                EXPECT_GT(place, renamedFolder) << "round " << n;
+                EXPECT_LT(place, removed) << "round " << n;
+            } else {
+                ADD_FAILURE() << "round " << n << ": unexpected " << std::get<0>(s) << " " << std::get<1>(s);
+            }
+        }
+    }
+    expectNothingLost();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, LinuxCapture,

@@ -1,8 +1,9 @@
-// fanotify event bytes as the kernel lays them out, and the folder-path cache.
+// fanotify event bytes as the kernel lays them out, read in place.
 #include "capture/UntFanotifyRecords_linux.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/fanotify.h>
 
 #include <cstring>
@@ -64,6 +65,13 @@ private:
     std::size_t start_ = 0;
 };
 
+// The key of a record the builder below makes: the fsid words, then the file handle.
+std::string keyOf(std::uint32_t fsid, const std::string& handle)
+{
+    const std::uint32_t fsidWords[2] = {fsid, 0};
+    return fidKey(std::string_view(reinterpret_cast<const char*>(fsidWords), sizeof fsidWords), 1, handle);
+}
+
 TEST(FanotifyRecords, ARenameCarriesBothFoldersNamesAndTheObject)
 {
     TEventBytes events;
@@ -80,15 +88,24 @@ TEST(FanotifyRecords, ARenameCarriesBothFoldersNamesAndTheObject)
     ASSERT_EQ(parseFanotifyEvent(data, size, event), size);
     EXPECT_EQ(event.mask, FAN_RENAME | FAN_ONDIR);
     EXPECT_EQ(event.pid, 77);
-    ASSERT_TRUE(event.oldDirName && event.newDirName && event.object);
-    EXPECT_FALSE(event.dirName);
-    EXPECT_EQ(event.oldDirName->handleBytes, "OLDH");
-    EXPECT_EQ(event.oldDirName->name, "from");
-    EXPECT_EQ(event.newDirName->handleBytes, "NEWHANDLE");
-    EXPECT_EQ(event.newDirName->name, "to.txt");
-    EXPECT_EQ(event.object->handleBytes, "OBJ");
-    EXPECT_FALSE(event.object->name);
-    EXPECT_NE(event.oldDirName->key(), event.newDirName->key());
+    ASSERT_TRUE(event.oldDirName.valid() && event.newDirName.valid() && event.object.valid());
+    EXPECT_FALSE(event.dirName.valid());
+    // Keys point into the bytes read and equal what fidKey builds from a handle.
+    EXPECT_EQ(event.oldDirName.key, keyOf(5, "OLDH"));
+    EXPECT_EQ(event.oldDirName.name, "from");
+    EXPECT_EQ(event.newDirName.key, keyOf(5, "NEWHANDLE"));
+    EXPECT_EQ(event.newDirName.name, "to.txt");
+    EXPECT_EQ(event.object.key, keyOf(5, "OBJ"));
+    EXPECT_EQ(event.object.name, "");
+    EXPECT_EQ(event.object.fsid(), keyOf(5, "").substr(0, 8));
+
+    // The handle inside a key comes back as the struct file_handle open_by_handle_at takes.
+    std::uint64_t storage[kHandleStorageWords];
+    const auto* handle = static_cast<const file_handle*>(handleFromKey(event.newDirName.key, storage));
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(handle->handle_type, 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(handle->f_handle), handle->handle_bytes), "NEWHANDLE");
+    EXPECT_EQ(handleFromKey(event.newDirName.key.substr(0, 20), storage), nullptr); // cut short
 }
 
 TEST(FanotifyRecords, EventsFollowEachOtherAndATruncatedOneEndsTheRead)
@@ -105,11 +122,11 @@ TEST(FanotifyRecords, EventsFollowEachOtherAndATruncatedOneEndsTheRead)
 
     TParsedEvent event;
     ASSERT_EQ(parseFanotifyEvent(bytes.data(), bytes.size(), event), first);
-    EXPECT_EQ(event.dirName->name, "a");
+    EXPECT_EQ(event.dirName.name, "a");
     const std::size_t second = parseFanotifyEvent(bytes.data() + first, bytes.size() - first, event);
     ASSERT_EQ(second, bytes.size() - first);
     EXPECT_EQ(event.mask, FAN_DELETE);
-    EXPECT_EQ(event.dirName->name, "b");
+    EXPECT_EQ(event.dirName.name, "b");
     // Fewer bytes than the event says it has: no event.
     EXPECT_EQ(parseFanotifyEvent(bytes.data() + first, second - 1, event), 0u);
     EXPECT_EQ(parseFanotifyEvent(bytes.data(), 3, event), 0u);
@@ -128,7 +145,7 @@ TEST(FanotifyRecords, ARecordThatClaimsMoreThanItHoldsIsLeftOut)
                 sizeof huge);
     TParsedEvent event;
     EXPECT_EQ(parseFanotifyEvent(bytes.data(), bytes.size(), event), bytes.size());
-    EXPECT_FALSE(event.dirName);
+    EXPECT_FALSE(event.dirName.valid());
 }
 
 TEST(FanotifyRecords, AnotherLayoutVersionIsAnError)
@@ -147,31 +164,6 @@ TEST(FanotifyPaths, Join)
     EXPECT_EQ(joinPath("/x", "a"), "/x/a");
     EXPECT_EQ(joinPath("/x", "."), "/x");
     EXPECT_EQ(joinPath("/x", ""), "/x");
-}
-
-TEST(FanotifyPaths, TheCacheForgetsRenamedTreesButKeepsRoots)
-{
-    TPathCache cache(4);
-    cache.pin("root", "/w");
-    cache.learn("a", "/w/a");
-    cache.learn("b", "/w/a/b");
-    cache.learn("c", "/w/ab");
-    cache.forgetUnder("/w/a");
-    EXPECT_EQ(cache.find("a"), nullptr);
-    EXPECT_EQ(cache.find("b"), nullptr);
-    ASSERT_NE(cache.find("c"), nullptr);
-    EXPECT_EQ(*cache.find("c"), "/w/ab");
-    cache.forgetUnder("/w");
-    ASSERT_NE(cache.find("root"), nullptr);
-
-    // Full: emptied, but the pinned root stays.
-    for (int i = 0; i < 5; ++i)
-        cache.learn("k" + std::to_string(i), "/w/" + std::to_string(i));
-    EXPECT_LE(cache.size(), 4u);
-    EXPECT_NE(cache.find("k4"), nullptr);
-    EXPECT_NE(cache.find("root"), nullptr);
-    cache.forget("k4");
-    EXPECT_EQ(cache.find("k4"), nullptr);
 }
 
 } // namespace

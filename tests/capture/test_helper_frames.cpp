@@ -84,6 +84,7 @@ TEST(HelperFrames, EveryRecordRoundTrips)
     counts.droppedEvents = 4;
     counts.foldersNotWatched = 5;
     counts.refusedRoots = 1ull << 40;
+    counts.mergedPairs = 6;
     EXPECT_EQ(decodeCounters(encodeCounters(counts)), counts);
 
     std::uint64_t skipped = 0;

@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -26,32 +31,45 @@ protected:
     }
 };
 
-TEST_F(InotifyCapture, ADeepFolderMadeInOneGoGivesEveryEventOnce)
+TEST_F(InotifyCapture, ADeepFolderMadeInOneGoGivesEveryEventOnceParentsFirst)
 {
-    // Repeated, since the folders race their watches differently each time.
+    // Repeated, since the folders race their watches differently each time. What a scan finds
+    // goes after everything read before the scan, so a later tree's events may come between a
+    // tree's own; within one tree the order is the order they were made.
     std::string script = "true";
-    std::vector<TSeen> expected;
+    std::vector<std::vector<TSeen>> trees;
     for (int i = 0; i < 20; ++i) {
         const std::string a = "a" + std::to_string(i);
         script += " && mkdir -p " + a + "/b/c/d && : > " + a + "/b/c/d/f";
+        trees.emplace_back();
         for (const std::string& path : {a, a + "/b", a + "/b/c", a + "/b/c/d"})
-            expected.emplace_back(evMkDir, path, "");
-        expected.emplace_back(evCreate, a + "/b/c/d/f", "");
+            trees.back().emplace_back(evMkDir, path, "");
+        trees.back().emplace_back(evCreate, a + "/b/c/d/f", "");
     }
-    EXPECT_EQ(record(script), expected);
+    const auto seen = record(script);
+    EXPECT_EQ(seen.size(), 20u * 5u);
+    for (int i = 0; i < 20; ++i) {
+        const std::string a = "a" + std::to_string(i);
+        std::vector<TSeen> tree;
+        std::copy_if(seen.begin(), seen.end(), std::back_inserter(tree),
+                     [&](const TSeen& s) { return std::get<1>(s) == a || std::get<1>(s).rfind(a + "/", 0) == 0; });
+        EXPECT_EQ(tree, trees[i]);
+    }
     expectNothingLost();
 }
 
 TEST_F(InotifyCapture, AFileInARenamedFolderHasTheNewPath)
 {
-    EXPECT_EQ(record("mkdir -p x/s && : > x/s/f && mv x y && echo more >> y/s/f && mkdir y/s/t && : > y/s/t/g"),
-              (std::vector<TSeen>{{evMkDir, "x", ""},
-                                  {evMkDir, "x/s", ""},
-                                  {evCreate, "x/s/f", ""},
-                                  {evRenameFolder, "x", "y"},
-                                  {evUpdateFile, "y/s/f", ""},
-                                  {evMkDir, "y/s/t", ""},
-                                  {evCreate, "y/s/t/g", ""}}));
+    const auto seen = record("mkdir -p x/s && : > x/s/f && mv x y && echo more >> y/s/f && mkdir y/s/t && : > y/s/t/g");
+    std::vector<TSeen> expected = {{evMkDir, "x", ""},         {evMkDir, "x/s", ""},        {evCreate, "x/s/f", ""},
+                                   {evRenameFolder, "x", "y"}, {evUpdateFile, "y/s/f", ""}, {evMkDir, "y/s/t", ""},
+                                   {evCreate, "y/s/t/g", ""}};
+    if (seen != expected && seen.size() > 1 && seen[1] == TSeen{evRenameFolder, "x", "y"}) {
+        expected = scannedAfterRename(expected, "x", "y");
+        if (seen.size() == expected.size() - 1) // and f was written before s had its watch
+            expected.erase(expected.begin() + 4);
+    }
+    EXPECT_EQ(seen, expected);
     expectNothingLost();
 }
 
@@ -63,14 +81,12 @@ TEST_F(InotifyCapture, MovesIntoAndOutOfTheTree)
     const auto seen = record("mkdir -p " + out + "/m/n && : > " + out + "/m/n/f && : > " + out + "/g && mv " + out +
                              "/m m && mv " + out + "/g g && : > m/n/h && mv m " + out + "/m2 && mv g " + out +
                              "/g2 && : > " + out + "/m2/late && : > after");
-    EXPECT_EQ(seen, (std::vector<TSeen>{{evMkDir, "m", ""},
-                                        {evMkDir, "m/n", ""},
-                                        {evCreate, "m/n/f", ""},
-                                        {evCreate, "g", ""},
-                                        {evCreate, "m/n/h", ""},
-                                        {evRmDir, "m", ""},
-                                        {evDelete, "g", ""},
-                                        {evCreate, "after", ""}}));
+    std::vector<TSeen> expected{{evMkDir, "m", ""},  {evMkDir, "m/n", ""},    {evCreate, "m/n/f", ""},
+                                {evCreate, "g", ""}, {evCreate, "m/n/h", ""}, {evRmDir, "m", ""},
+                                {evDelete, "g", ""}, {evCreate, "after", ""}};
+    if (seen.size() > 1 && seen[1] == expected[3]) // m's scan ran once g's move was read
+        std::rotate(expected.begin() + 1, expected.begin() + 3, expected.begin() + 4);
+    EXPECT_EQ(seen, expected);
     expectNothingLost();
 }
 
@@ -134,6 +150,51 @@ TEST_F(InotifyRecording, AWatchLimitLeavesFoldersUnwatchedAndSaysHowMany)
     EXPECT_EQ(std::find(seen.begin(), seen.end(), TSeen{evCreate, "a/b/c/d/e/unseen", ""}), seen.end());
 }
 
+// The backend alone, served by the test: what it hands over is kept here.
+class TItemsSink final : public TEventSink {
+public:
+    void addItems(std::vector<TItemObj> items) override
+    {
+        for (TItemObj& item : items)
+            items_.emplace_back(item.getEventNum(), item.getItem1(), item.getItem2());
+    }
+    std::vector<TSeen> items_;
+};
+
+TEST(InotifyOverflow, IsCountedSaidWithTheSettingThatHelpsAndFollowedByARescan)
+{
+    long limit = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> limit;
+    if (limit <= 0 || limit > 200000)
+        GTEST_SKIP() << "the kernel queues " << limit << " events: too many to overflow here";
+    TTempFolder folder;
+    std::string whyNot;
+    auto backend = openInotifyBackend(whyNot, TInotifyOptions{0, false});
+    ASSERT_TRUE(backend) << whyNot;
+    TItemsSink sink;
+    backend->open(sink);
+    TEventKinds kinds;
+    kinds.fill(true);
+    ASSERT_TRUE(backend->addWatch(folder.path(), kinds));
+    backend->serve(false); // watches what is there
+    // Nobody reads meanwhile: one event more than the queue holds, and a folder whose create is lost.
+    for (long i = 0; i <= limit; ++i)
+        TFdObj(::open(folder.path("f" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ASSERT_EQ(::mkdir(folder.path("late").c_str(), 0755), 0);
+    backend->serve(true);
+
+    EXPECT_EQ(backend->counters().overflows, 1u);
+    EXPECT_EQ(sink.items_.size(), static_cast<std::size_t>(limit) + 1); // the creates kept, then the root
+    EXPECT_EQ(sink.items_.back(), (TSeen{evUpdateDir, folder.path(), ""}));
+    const auto warnings = backend->warnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("fs.inotify.max_queued_events"), std::string::npos) << warnings[0];
+    // The rescan after the overflow has watched the folder made meanwhile.
+    ASSERT_EQ(::mkdir(folder.path("late/seen").c_str(), 0755), 0);
+    backend->serve(true);
+    EXPECT_EQ(sink.items_.back(), (TSeen{evMkDir, folder.path("late/seen"), ""}));
+}
+
 // An overlay without file handles refuses a whole-filesystem fanotify mark: the automatic choice
 // watches that root with inotify in the same loop and says why.
 TEST(FanotifyFallback, ARootWhoseFilesystemRefusesAMarkIsWatchedWithInotify)
@@ -178,8 +239,12 @@ TEST(FanotifyFallback, ARootWhoseFilesystemRefusesAMarkIsWatchedWithInotify)
     for (const TItemObj& item : sink.items())
         seen.emplace_back(item.getEventNum(), item.getItem1(), item.getItem2());
     const std::string m = unmount.path + "/";
-    EXPECT_EQ(seen, (std::vector<TSeen>{
-                        {evMkDir, m + "d", ""}, {evCreate, m + "d/f", ""}, {evRenameFile, m + "d/f", m + "d/g"}}));
+    // When f was made and renamed before d got its watch, d's scan finds g.
+    const std::vector<TSeen> raced{{evMkDir, m + "d", ""}, {evCreate, m + "d/g", ""}};
+    if (seen != raced) {
+        EXPECT_EQ(seen, (std::vector<TSeen>{
+                            {evMkDir, m + "d", ""}, {evCreate, m + "d/f", ""}, {evRenameFile, m + "d/f", m + "d/g"}}));
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "pipeline/UntExportReport.h"
 #include "settings/UntConfigStore.h"
 #include "tests/util/TestTempFolder.h"
+#include "util/UntNameEscape.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -51,11 +52,63 @@ TEST(CompanionJson, OneObjectPerEventWithOriginOnlyWhenKnown)
               R"({"time":"1970-01-01T00:00:00.005Z","event":2,"action":"Create","path":"/a","newPath":""})");
 }
 
-TEST(CompanionJson, NamesThatAreNotUtf8StillGiveValidJson)
+TEST(CompanionJson, NamesThatAreNotUtf8AreKeptExactlyAndSaidSo)
 {
-    const std::string line = formatJsonLine(TItemObj("/a\xff\"b", "", evCreate, {at(0), 1, "x"}));
+    // ff fe: not UTF-8. Every name of the object is escaped then, its backslashes too.
+    const std::string line = formatJsonLine(TItemObj("/a\xff\xfe\"b", "/new\\name", evRenameFile, {at(0), 1, "x\\y"}));
     const auto parsed = nlohmann::json::parse(line);
-    EXPECT_EQ(parsed["path"].get<std::string>(), "/a\xEF\xBF\xBD\"b");
+    EXPECT_EQ(parsed["pathEncoding"], "escaped");
+    EXPECT_EQ(parsed["path"].get<std::string>(), "/a\\xff\\xfe\"b");
+    EXPECT_EQ(unescapeName(parsed["path"].get<std::string>()), "/a\xff\xfe\"b");
+    EXPECT_EQ(unescapeName(parsed["newPath"].get<std::string>()), "/new\\name");
+    EXPECT_EQ(unescapeName(parsed["process"].get<std::string>()), "x\\y");
+
+    // Valid UTF-8, controls included, is written as it is: JSON escapes what it must.
+    const std::string name = "/r\xC3\xA9sum\xC3\xA9\n\\x41.txt";
+    const auto plain = nlohmann::json::parse(formatJsonLine(TItemObj(name, "", evCreate, {at(0), 0, ""})));
+    EXPECT_EQ(plain["path"].get<std::string>(), name);
+    EXPECT_FALSE(plain.contains("pathEncoding"));
+}
+
+#ifndef _WIN32
+// Linux names may hold any byte but '/' and NUL; Windows names hold no control character and
+// no backslash.
+TEST(CompanionText, AHostileNameStaysInItsFieldOnOneLine)
+{
+    const std::string evil = "evil\nDelete\t-\tfake.txt\x1b[31mred";
+    std::ostringstream out;
+    TCompanionSink sink(out, TOutputFormat::Text, {});
+    sink.listStep(TItemObj("/w/" + evil, "", evCreate));
+    sink.listStep(TItemObj("/w/" + evil + "\\dir/" + evil, "/w/b\\c", evRenameFile));
+    sink.batchEnd(false);
+    std::vector<std::string> lines;
+    std::istringstream read(out.str());
+    for (std::string line; std::getline(read, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 2u) << out.str();
+    EXPECT_EQ(lines[0], "evil\\nDelete\\t-\\tfake.txt\\x1b[31mred\t-\tCreate\t/w/\t");
+    EXPECT_EQ(lines[1], "evil\\nDelete\\t-\\tfake.txt\\x1b[31mred\tb\\\\c\tRename File\t"
+                        "/w/evil\\nDelete\\t-\\tfake.txt\\x1b[31mred\\\\dir/\t");
+    // Four fields each, and every name comes back exactly.
+    EXPECT_EQ(std::count(lines[1].begin(), lines[1].end(), '\t'), 4);
+    EXPECT_EQ(unescapeName(lines[0].substr(0, lines[0].find('\t'))), evil);
+}
+#endif
+
+TEST(CompanionSink, LinesOfAManyEventBatchAllArriveInOrder)
+{
+    // More than one write's worth of lines: the buffer is written when full and at the batch end.
+    std::ostringstream out;
+    TCompanionSink sink(out, TOutputFormat::Json, {});
+    constexpr int kEvents = 5000;
+    for (int i = 0; i < kEvents; ++i)
+        sink.listStep(TItemObj("/w/f" + std::to_string(i), "", evCreate, {at(i), 7, "gen"}));
+    sink.batchEnd(false);
+    std::istringstream read(out.str());
+    int count = 0;
+    for (std::string line; std::getline(read, line); ++count)
+        ASSERT_EQ(nlohmann::json::parse(line)["path"], "/w/f" + std::to_string(count));
+    EXPECT_EQ(count, kEvents);
 }
 
 TEST(CompanionJson, TimesAreUtcWithMilliseconds)

@@ -1,0 +1,153 @@
+// The per-event structures of the Linux backends: keys that expire in time order, the Update
+// File throttle on top of them, and the folder tree that keeps paths right through renames.
+#include "capture/UntFolderTree_linux.h"
+#include "capture/UntRecentKeys.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+const TClock::time_point t0 = TClock::time_point(1000s);
+
+TEST(ModifyThrottle, OneWriteASecondPerFile)
+{
+    TModifyThrottle throttle;
+    EXPECT_TRUE(throttle.due("/w/a", t0));
+    EXPECT_FALSE(throttle.due("/w/a", t0 + 999ms));
+    EXPECT_TRUE(throttle.due("/w/b", t0 + 999ms)); // another file
+    // A second after the last reported write the next one goes through, and starts a new second.
+    EXPECT_TRUE(throttle.due("/w/a", t0 + 1000ms));
+    EXPECT_FALSE(throttle.due("/w/a", t0 + 1999ms));
+    EXPECT_TRUE(throttle.due("/w/a", t0 + 2000ms));
+    // A file deleted and made again is a new file: its first write is reported.
+    throttle.forget("/w/a");
+    EXPECT_TRUE(throttle.due("/w/a", t0 + 2001ms));
+    EXPECT_FALSE(throttle.due("/w/a", t0 + 2002ms));
+}
+
+TEST(ModifyThrottle, ABurstOfDistinctPathsInOneSecondIsHeldOnceEachAndLeavesInTimeOrder)
+{
+    TModifyThrottle throttle;
+    constexpr int kPaths = 50000;
+    for (int i = 0; i < kPaths; ++i)
+        ASSERT_TRUE(throttle.due("/w/f" + std::to_string(i), t0 + std::chrono::microseconds(i * 10)));
+    // Within the second nothing has expired and nothing goes through twice.
+    EXPECT_EQ(throttle.size(), static_cast<std::size_t>(kPaths));
+    for (int i = 0; i < kPaths; i += 997)
+        ASSERT_FALSE(throttle.due("/w/f" + std::to_string(i), t0 + 900ms)) << i;
+    // Half a second later the first half is older than a second: only it has gone.
+    EXPECT_TRUE(throttle.due("/w/f0", t0 + 1250ms));
+    EXPECT_EQ(throttle.size(), static_cast<std::size_t>(kPaths / 2));
+    EXPECT_FALSE(throttle.due("/w/f" + std::to_string(kPaths - 1), t0 + 1250ms));
+}
+
+TEST(RecentKeys, ALimitForgetsTheOldestFirstAndForgottenKeysStillLeaveInOrder)
+{
+    TRecentKeys<std::string, int> recent(1s, 3);
+    recent.remember("a", t0, 1);
+    recent.remember("b", t0 + 1ms, 2);
+    recent.remember("c", t0 + 2ms, 3);
+    recent.remember("d", t0 + 3ms, 4); // one too many: "a" goes
+    EXPECT_EQ(recent.find("a", t0 + 3ms), nullptr);
+    ASSERT_NE(recent.find("b", t0 + 3ms), nullptr);
+    EXPECT_EQ(*recent.find("b", t0 + 3ms), 2);
+    EXPECT_TRUE(recent.forget("c"));
+    EXPECT_FALSE(recent.forget("c"));
+    EXPECT_EQ(recent.find("c", t0 + 3ms), nullptr);
+    // Stamped again, "b" keeps its new stamp when its old one leaves the queue.
+    recent.remember("b", t0 + 900ms, 20);
+    EXPECT_EQ(recent.find("d", t0 + 1003ms), nullptr);
+    ASSERT_NE(recent.find("b", t0 + 1003ms), nullptr);
+    EXPECT_EQ(*recent.find("b", t0 + 1003ms), 20);
+    EXPECT_EQ(recent.size(), 1u);
+    EXPECT_LE(recent.queued(), 3u);
+    // The same key stamped twice at one time is queued once.
+    recent.remember("e", t0 + 1500ms);
+    recent.remember("e", t0 + 1500ms);
+    EXPECT_EQ(recent.queued(), 2u);
+}
+
+// Paths of every key, sorted, for comparing whole trees.
+template <typename Key> std::vector<std::string> paths(TFolderTree<Key>& tree)
+{
+    std::vector<std::string> result;
+    tree.forEach([&](const Key&, const std::string& path) { result.push_back(path); });
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+TEST(FolderTree, ARenameMovesEverythingBelowAtOnce)
+{
+    TFolderTree<int> tree;
+    tree.learnTop(1, "/w");
+    ASSERT_TRUE(tree.learn(2, 1, "a"));
+    ASSERT_TRUE(tree.learn(3, 2, "b"));
+    ASSERT_TRUE(tree.learn(4, 3, "c"));
+    ASSERT_TRUE(tree.learn(5, 1, "ab"));
+    EXPECT_EQ(*tree.path(4), "/w/a/b/c");
+    EXPECT_EQ(paths(tree), (std::vector<std::string>{"/w", "/w/a", "/w/a/b", "/w/a/b/c", "/w/ab"}));
+
+    ASSERT_TRUE(tree.learn(2, 5, "moved")); // mv /w/a /w/ab/moved
+    EXPECT_EQ(*tree.path(4), "/w/ab/moved/b/c");
+    EXPECT_EQ(paths(tree),
+              (std::vector<std::string>{"/w", "/w/ab", "/w/ab/moved", "/w/ab/moved/b", "/w/ab/moved/b/c"}));
+    ASSERT_NE(tree.child(5, "moved"), nullptr);
+    EXPECT_EQ(*tree.child(5, "moved"), 2);
+    EXPECT_EQ(tree.child(1, "a"), nullptr);
+
+    // A parent not known, a folder into its own subtree, a top moved: refused, nothing changes.
+    EXPECT_FALSE(tree.learn(6, 99, "x"));
+    EXPECT_FALSE(tree.learn(2, 4, "loop"));
+    EXPECT_FALSE(tree.learn(1, 5, "top"));
+    EXPECT_EQ(*tree.path(4), "/w/ab/moved/b/c");
+    EXPECT_EQ(tree.size(), 5u);
+}
+
+TEST(FolderTree, RemovingAFolderTakesWhatIsBelowAndFreesTheNames)
+{
+    TFolderTree<std::string> tree;
+    tree.learnTop("root", "/");
+    tree.learn("a", "root", "a");
+    tree.learn("b", "a", "b");
+    tree.learn("c", "root", "c");
+    std::vector<std::string> dropped;
+    tree.remove("a", [&](const std::string& key) { dropped.push_back(key); });
+    std::sort(dropped.begin(), dropped.end());
+    EXPECT_EQ(dropped, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(tree.path("b"), nullptr);
+    EXPECT_EQ(tree.child("root", "a"), nullptr);
+    // Room reused: a new folder of the same name is a new one.
+    tree.learn("a2", "root", "a");
+    EXPECT_EQ(*tree.path("a2"), "/a");
+    EXPECT_EQ(*tree.child("root", "a"), "a2");
+    EXPECT_EQ(paths(tree), (std::vector<std::string>{"/", "/a", "/c"}));
+
+    // Emptied down to the tops, which cannot be learnt again from events.
+    tree.keepTopsOnly();
+    EXPECT_EQ(paths(tree), (std::vector<std::string>{"/"}));
+    EXPECT_TRUE(tree.learn("d", "root", "d"));
+    EXPECT_EQ(*tree.path("d"), "/d");
+}
+
+TEST(FolderTree, ATopKeepsItsPathAndItsChildrenFollowWhenItIsPlacedAgain)
+{
+    TFolderTree<int> tree;
+    tree.learnTop(1, "/old");
+    tree.learn(2, 1, "x");
+    EXPECT_EQ(*tree.path(2), "/old/x");
+    tree.learnTop(1, "/new");
+    EXPECT_EQ(*tree.path(2), "/new/x");
+    // Learnt where it already is: nothing to rebuild, still there.
+    EXPECT_TRUE(tree.learn(2, 1, "x"));
+    EXPECT_EQ(*tree.child(1, "x"), 2);
+}
+
+} // namespace
