@@ -32,14 +32,16 @@ struct TCaptureCounters {
     // was queued, whose order was inferred from whether the name still exists.
     std::uint64_t mergedPairs = 0;
 
+    // Anything lost; overflows count overflows, not events.
     std::uint64_t lostEvents() const { return overflows + unresolvedPaths + undecodedEvents + droppedEvents; }
     TCaptureCounters& operator+=(const TCaptureCounters& more);
     bool operator==(const TCaptureCounters&) const = default;
 };
 
 // One short text per count that is not zero, in this order: "12 folders not watched",
-// "3 events lost", "1 root refused". With details, what the lost events were follows in
-// parentheses: "3 events lost (2 queue overflows, 1 unnamed path)".
+// "3 events lost", "1 root refused". An overflow loses an unknown number: "events lost", or
+// "more than 3 events lost". With details, what the lost events were: "3 events lost (1 unnamed
+// path, 2 dropped after a failure)", "events lost in 2 queue overflows".
 std::vector<std::string> captureCountTexts(const TCaptureCounters& counters, bool details = false);
 
 class TCaptureBackend {

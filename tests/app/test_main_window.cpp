@@ -116,11 +116,11 @@ TEST(MainWindow, StatusSaysFoldersNotWatchedAndLostEventsApart)
     for (int i = 0; i < 7; ++i)
         w.capture.backend->note("inotify refused a watch on /x/f" + std::to_string(i) + ": Permission denied");
     w.deliver(creates("/x/", 1));
-    EXPECT_EQ(w.frm->status().toStdString(), "Live Capture. (1 folder not watched) (12 events lost)");
+    EXPECT_EQ(w.frm->status().toStdString(), "Live Capture. (1 folder not watched) (events lost)");
     EXPECT_EQ(w.c().lMater->toolTip().toStdString(), "Capture: fake\n"
                                                      "fake: for the tests\n"
                                                      "1 folder not watched\n"
-                                                     "12 events lost (12 queue overflows)\n"
+                                                     "events lost in 12 queue overflows\n"
                                                      "inotify refused a watch on /x/secret: Permission denied\n"
                                                      "inotify refused a watch on /x/f0: Permission denied\n"
                                                      "inotify refused a watch on /x/f1: Permission denied\n"

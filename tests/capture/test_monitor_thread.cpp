@@ -306,9 +306,16 @@ TEST(CaptureCounts, EachCountIsSaidApartAndOnlyWhenItIsNotZero)
     counts.droppedEvents = 4;
     counts.refusedRoots = 1;
     EXPECT_EQ(captureCountTexts(counts),
-              (std::vector<std::string>{"12 folders not watched", "7 events lost", "1 root refused"}));
-    EXPECT_EQ(captureCountTexts(counts, true)[1],
-              "7 events lost (2 queue overflows, 1 unnamed path, 4 dropped after a failure)");
+              (std::vector<std::string>{"12 folders not watched", "more than 5 events lost", "1 root refused"}));
+    EXPECT_EQ(
+        captureCountTexts(counts, true),
+        (std::vector<std::string>{"12 folders not watched", "5 events lost (1 unnamed path, 4 dropped after a failure)",
+                                  "events lost in 2 queue overflows", "1 root refused"}));
+    // An overflow loses an unknown number of events: never said as a number of events.
+    TCaptureCounters overflowed;
+    overflowed.overflows = 1;
+    EXPECT_EQ(captureCountTexts(overflowed), std::vector<std::string>{"events lost"});
+    EXPECT_EQ(captureCountTexts(overflowed, true), std::vector<std::string>{"events lost in 1 queue overflow"});
     TCaptureCounters more;
     more.undecodedEvents = 1;
     more.refusedRoots = 1;
