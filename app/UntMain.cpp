@@ -273,8 +273,9 @@ void TFrmMain::setStatus(const QString& text)
 // The note takes the room between the panel's buttons and the status, cut short when it lacks it.
 void TFrmMain::placeInfo()
 {
-    const int left = c_.tbsave->x() + c_.tbsave->width() + 12;
-    const int width = std::max(0, c_.lMater->x() - 12 - left);
+    const int right = c_.lMater->x() - 12;
+    const int left = std::min(c_.tbsave->x() + c_.tbsave->width() + 12, right);
+    const int width = std::max(0, right - left);
     c_.lInfo->setGeometry(left, c_.lMater->y(), width, c_.lMater->height());
     c_.lInfo->setText(c_.lInfo->fontMetrics().elidedText(infoText_, Qt::ElideRight, width));
 }

@@ -17,7 +17,7 @@
 
 #include "capture/UntCaptureBackend.h"
 #include "capture/UntKnownFolders.h"
-#include "capture/UntUpdateThrottle.h"
+#include "capture/UntRecentKeys.h"
 #include "events/UntItemObj.h"
 
 #include <cstdint>
@@ -48,7 +48,7 @@ enum class TPathKind { Missing, File, Folder };
 
 class TDirChangeDecoder {
 public:
-    using TClock = TUpdateThrottle::TClock;
+    using TClock = TModifyThrottle::TClock;
     using TTime = std::chrono::system_clock::time_point; // when a read completed, the events' time
     using TPathProbe = std::function<TPathKind(const std::string& path)>;
 
@@ -111,7 +111,7 @@ private:
     TEventKinds kinds_;
     TPathProbe probe_;
     TKnownFolders known_;
-    TUpdateThrottle throttle_;
+    TModifyThrottle throttle_;
     // Old folder name (folded) to the name it was renamed to, for Wine's late names.
     std::unordered_map<std::string, std::string> renamedFolders_;
     // Folders removed or moved away (folded), the oldest forgotten first past a bound.

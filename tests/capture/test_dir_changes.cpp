@@ -10,12 +10,12 @@
 namespace {
 
 using namespace std::chrono_literals;
-using TClock = TUpdateThrottle::TClock;
+using TClock = TModifyThrottle::TClock;
 using TSeen = std::tuple<int, std::string, std::string>; // event, path, new path
 
-TEST(UpdateThrottle, OncePerKeyPerQuietPeriodAndForgottenInTimeOrder)
+TEST(ModifyThrottle, OncePerKeyPerQuietPeriodAndForgottenInTimeOrder)
 {
-    TUpdateThrottle throttle;
+    TModifyThrottle throttle;
     const TClock::time_point t0{};
     EXPECT_TRUE(throttle.due("a", t0));
     EXPECT_FALSE(throttle.due("a", t0 + 999ms));
