@@ -5,6 +5,7 @@
 #include "capture/UntCaptureBackend.h"
 #include "pipeline/UntViewIcons.h"
 #include "util/UntPathKind.h"
+#include "util/UntText.h"
 
 #include <atomic>
 #include <mutex>
@@ -34,16 +35,12 @@ public:
     static constexpr std::size_t kMaxRemembered = 65536;
 
 private:
-    struct THash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
     using TAnswer = std::pair<std::uint64_t, std::int32_t>; // pathKey, TIconRegistry::lookUpPath
     void takePrimed();
 
     // User-interface thread.
     TPathAnswers answers_{kMaxRemembered};
-    std::unordered_map<std::string, int, THash, std::equal_to<>> byExt_;
+    std::unordered_map<std::string, int, TTextHash, std::equal_to<>> byExt_;
     int windowsDir_ = -1;
     std::vector<TAnswer> taken_;
 

@@ -4,6 +4,8 @@
 // and never more than `limit` queued stamps: beyond that the oldest is forgotten early.
 #pragma once
 
+#include "util/UntText.h"
+
 #include <chrono>
 #include <cstddef>
 #include <deque>
@@ -13,12 +15,6 @@
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
-
-// Hashes std::string keys and string_view lookups alike, so a lookup never builds a string.
-struct TTextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
 
 template <typename Key>
 using TKeyHash = std::conditional_t<std::is_same_v<Key, std::string>, TTextHash, std::hash<Key>>;

@@ -3,9 +3,17 @@
 // styles can be tested on any platform.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Hashes std::string keys and string_view lookups alike (with std::equal_to<>), so a lookup in
+// an unordered container never builds a string.
+struct TTextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
 
 enum class TPathStyle { Windows, Posix };
 
