@@ -1,6 +1,9 @@
-// Keys remembered for a while and forgotten in the order they were stamped: a hash map for the
-// lookups beside a queue of (stamp, key) for the expiry, so every call costs O(1) amortised and
-// nothing ever sweeps the whole map. It holds at most the keys stamped within the last `keep`,
+// Keys remembered for a while and forgotten in the order they were stamped. The stamps sit in a
+// ring in time order, which is the expiry queue, and an open-addressing index finds a key's
+// latest stamp: one hash per call, the probe over a flat array of (hash, position) words, and
+// expiry pops the ring's front, so every call costs O(1) amortised with no sweep of the whole
+// set. A burst of distinct keys touches the ring in order and one index word each, not a node
+// per key scattered over the heap. It holds at most the keys stamped within the last `keep`,
 // and never more than `limit` queued stamps: beyond that the oldest is forgotten early.
 #pragma once
 
@@ -8,13 +11,13 @@
 
 #include <chrono>
 #include <cstddef>
-#include <deque>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 template <typename Key>
 using TKeyHash = std::conditional_t<std::is_same_v<Key, std::string>, TTextHash, std::hash<Key>>;
@@ -25,76 +28,218 @@ template <typename Key, typename Value = TNoValue> class TRecentKeys {
 public:
     using TClock = std::chrono::steady_clock;
 
-    TRecentKeys(TClock::duration keep, std::size_t limit) : keep_(keep), limit_(limit) {}
+    TRecentKeys(TClock::duration keep, std::size_t limit)
+        : keep_(keep), limit_(limit < 1 ? 1 : limit < kMaxQueued ? limit : kMaxQueued)
+    {
+    }
 
     // The value remembered for key, or null when it was never stamped, was forgotten, or is older
     // than keep at now.
     template <typename K> Value* find(const K& key, TClock::time_point now)
     {
         expire(now);
-        auto it = entries_.find(key);
-        return it == entries_.end() || !it->second.alive ? nullptr : &it->second.value;
+        const TProbe probe = locate(key);
+        return probe.found ? &stampAt(probe.slot).value : nullptr;
     }
 
     // Stamps key at now with value; a key already there is stamped again.
     template <typename K> Value& remember(const K& key, TClock::time_point now, Value value = {})
     {
         expire(now);
-        auto [it, added] = entries_.try_emplace(Key(key));
-        TEntry& entry = it->second;
-        entry.value = std::move(value);
-        entry.alive = true;
-        // One queued stamp per key and time: the entry is erased when its latest stamp leaves the queue.
-        if (added || entry.stamp != now) {
-            entry.stamp = now;
-            order_.emplace_back(now, &it->first);
-        }
-        while (order_.size() > limit_)
-            popOldest();
-        return entry.value;
+        const TProbe probe = locate(key);
+        TStamp& stamp = probe.found ? restamp(probe.slot, now) : append(probe, Key(key), now);
+        stamp.value = std::move(value);
+        return trimmed(stamp).value;
+    }
+
+    // Stamps key at now unless it is remembered already; true when it was not.
+    template <typename K> bool add(const K& key, TClock::time_point now)
+    {
+        expire(now);
+        const TProbe probe = locate(key);
+        if (probe.found)
+            return false;
+        trimmed(append(probe, Key(key), now));
+        return true;
     }
 
     // The key is no longer remembered; its queued stamp still leaves in time order.
     template <typename K> bool forget(const K& key)
     {
-        auto it = entries_.find(key);
-        if (it == entries_.end() || !it->second.alive)
+        const TProbe probe = locate(key);
+        if (!probe.found)
             return false;
-        it->second.alive = false;
+        stampAt(probe.slot).current = false;
+        eraseSlot(probe.slot);
         return true;
     }
 
-    // Stored keys, forgotten ones included until their stamp leaves the queue.
-    std::size_t size() const { return entries_.size(); }
-    std::size_t queued() const { return order_.size(); }
+    // Keys remembered, and stamps queued (a key stamped again at another time is queued twice
+    // until its older stamp leaves).
+    std::size_t size() const { return count_; }
+    std::size_t queued() const { return static_cast<std::size_t>(tail_ - head_); }
 
 private:
-    struct TEntry {
+    // A ring position is kept in 31 bits of an index word: the ring never holds more.
+    static constexpr std::size_t kMaxQueued = std::size_t(1) << 30;
+    static constexpr std::uint64_t kPositionBits = 0x7FFFFFFF;
+    static constexpr std::uint64_t kUsed = 0x80000000; // no used word is zero
+
+    struct TStamp {
         TClock::time_point stamp{};
-        bool alive = false;
+        std::uint32_t hash = 0;
+        bool current = false; // the key's latest stamp, which the index points at
+        Key key{};
         Value value{};
     };
+    struct TProbe {
+        std::size_t slot;
+        std::uint32_t hash;
+        bool found;
+    };
+
+    template <typename K> static std::uint32_t hashOf(const K& key)
+    {
+        return static_cast<std::uint32_t>(TKeyHash<Key>{}(key));
+    }
+    static std::uint64_t word(std::uint32_t hash, std::uint64_t position)
+    {
+        return (std::uint64_t(hash) << 32) | (position & kPositionBits) | kUsed;
+    }
+
+    TStamp& at(std::uint64_t position) { return ring_[position & (ring_.size() - 1)]; }
+    // The stamp an index word points at; its position is relative to the ring's front.
+    TStamp& stampAt(std::size_t slot)
+    {
+        const std::uint64_t offset = (index_[slot] - head_) & kPositionBits;
+        return at(head_ + offset);
+    }
+
+    template <typename K> TProbe locate(const K& key)
+    {
+        const std::uint32_t hash = hashOf(key);
+        if (index_.empty())
+            return {0, hash, false};
+        const std::size_t mask = index_.size() - 1;
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const std::uint64_t entry = index_[slot];
+            if (entry == 0)
+                return {slot, hash, false};
+            if (std::uint32_t(entry >> 32) == hash && stampAt(slot).key == key)
+                return {slot, hash, true};
+        }
+    }
+
+    TStamp& push(Key key, std::uint32_t hash, TClock::time_point now)
+    {
+        if (queued() == ring_.size())
+            growRing();
+        TStamp& stamp = at(tail_++);
+        stamp.stamp = now;
+        stamp.hash = hash;
+        stamp.current = true;
+        stamp.key = std::move(key);
+        return stamp;
+    }
+
+    TStamp& append(TProbe probe, Key key, TClock::time_point now)
+    {
+        if ((count_ + 1) * 2 > index_.size()) {
+            growIndex();
+            probe = locate(key);
+        }
+        index_[probe.slot] = word(probe.hash, tail_);
+        ++count_;
+        return push(std::move(key), probe.hash, now);
+    }
+
+    // One queued stamp per key and time: a key stamped again at the same time keeps its place.
+    TStamp& restamp(std::size_t slot, TClock::time_point now)
+    {
+        TStamp& old = stampAt(slot);
+        if (old.stamp == now)
+            return old;
+        old.current = false;
+        Key key = std::move(old.key);
+        const std::uint32_t hash = old.hash;
+        index_[slot] = word(hash, tail_);
+        return push(std::move(key), hash, now); // may move the ring: old is not used after
+    }
+
+    // Popping never moves the ring, and the newest stamp stays: the limit is at least one.
+    TStamp& trimmed(TStamp& stamp)
+    {
+        while (queued() > limit_)
+            popOldest();
+        return stamp;
+    }
 
     void expire(TClock::time_point now)
     {
-        while (!order_.empty() && now - order_.front().first >= keep_)
+        while (head_ != tail_ && now - at(head_).stamp >= keep_)
             popOldest();
     }
 
     void popOldest()
     {
-        const auto [stamp, key] = order_.front();
-        order_.pop_front();
-        auto it = entries_.find(*key);
-        if (it != entries_.end() && it->second.stamp == stamp)
-            entries_.erase(it); // a later stamp of the same key stays queued otherwise
+        TStamp& oldest = at(head_);
+        if (oldest.current) {
+            const std::size_t mask = index_.size() - 1;
+            std::size_t slot = oldest.hash & mask;
+            while ((index_[slot] & kPositionBits) != (head_ & kPositionBits))
+                slot = (slot + 1) & mask;
+            eraseSlot(slot);
+        }
+        oldest = TStamp();
+        ++head_;
+    }
+
+    // Linear probing without tombstones: later words of the run move back into the hole.
+    void eraseSlot(std::size_t hole)
+    {
+        const std::size_t mask = index_.size() - 1;
+        index_[hole] = 0;
+        --count_;
+        for (std::size_t slot = (hole + 1) & mask; index_[slot] != 0; slot = (slot + 1) & mask) {
+            const std::size_t home = std::uint32_t(index_[slot] >> 32) & mask;
+            // The word may fill the hole only when its home is not inside (hole, slot].
+            if (((slot - home) & mask) >= ((slot - hole) & mask)) {
+                index_[hole] = index_[slot];
+                index_[slot] = 0;
+                hole = slot;
+            }
+        }
+    }
+
+    void growRing()
+    {
+        std::vector<TStamp> bigger(ring_.empty() ? 16 : ring_.size() * 2);
+        for (std::uint64_t position = head_; position != tail_; ++position)
+            bigger[position & (bigger.size() - 1)] = std::move(at(position));
+        ring_ = std::move(bigger);
+    }
+
+    void growIndex()
+    {
+        index_.assign(index_.empty() ? 32 : index_.size() * 2, 0);
+        const std::size_t mask = index_.size() - 1;
+        for (std::uint64_t position = head_; position != tail_; ++position) {
+            const TStamp& stamp = at(position);
+            if (!stamp.current)
+                continue;
+            std::size_t slot = stamp.hash & mask;
+            while (index_[slot] != 0)
+                slot = (slot + 1) & mask;
+            index_[slot] = word(stamp.hash, position);
+        }
     }
 
     TClock::duration keep_;
     std::size_t limit_;
-    // Node-based: the queue points at the keys inside it, which never move.
-    std::unordered_map<Key, TEntry, TKeyHash<Key>, std::equal_to<>> entries_;
-    std::deque<std::pair<TClock::time_point, const Key*>> order_;
+    std::vector<TStamp> ring_;          // a power of two long; positions count up for ever
+    std::uint64_t head_ = 0, tail_ = 0; // positions of the oldest stamp and of the next one
+    std::vector<std::uint64_t> index_;  // a power of two long, at most half used
+    std::size_t count_ = 0;
 };
 
 // Update File at most once per file per second: the first write is reported, later ones only
@@ -105,13 +250,7 @@ public:
     using TClock = std::chrono::steady_clock;
     explicit TModifyThrottle(std::size_t limit = 65536) : recent_(std::chrono::seconds(1), limit) {}
 
-    bool due(std::string_view path, TClock::time_point now)
-    {
-        if (recent_.find(path, now))
-            return false;
-        recent_.remember(path, now);
-        return true;
-    }
+    bool due(std::string_view path, TClock::time_point now) { return recent_.add(path, now); }
     // The file was deleted or renamed away: a new file of that name is reported from its first write.
     void forget(std::string_view path) { recent_.forget(path); }
     std::size_t size() const { return recent_.size(); }

@@ -63,7 +63,9 @@ void TItemsStack::addItems(std::vector<TItemObj> items)
         dropped_.fetch_add(items.size());
         return;
     }
-    if (itemList_.empty())
+    // The queue keeps the room of the batch delivered before: a busy second appends into memory
+    // already mapped instead of growing a new vector of tens of megabytes.
+    if (itemList_.empty() && itemList_.capacity() < items.size())
         itemList_ = std::move(items);
     else
         itemList_.insert(itemList_.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
@@ -110,6 +112,7 @@ void TItemsStack::execute()
 {
     raiseThreadPriority();
     std::string failure;
+    std::vector<TItemObj> batch; // delivered and cleared each tick; its room goes back to the queue
     try {
         for (;;) {
             clock_->waitTick();
@@ -118,7 +121,6 @@ void TItemsStack::execute()
                 break;
             if (paused_.load() && !last)
                 continue;
-            std::vector<TItemObj> batch;
             {
                 std::lock_guard lock(queueMutex_);
                 if (ending_.load() == TEnding::Terminate)
@@ -127,6 +129,8 @@ void TItemsStack::execute()
             }
             if (!batch.empty())
                 deliver(batch); // a batch once taken is delivered to its end
+            else
+                std::vector<TItemObj>().swap(batch); // a quiet second gives the room back
             if (last)
                 break;
         }
@@ -153,8 +157,8 @@ void TItemsStack::deliver(std::vector<TItemObj>& batch)
     const int count = static_cast<int>(batch.size());
 
     // Filtering needs no window: do it here, so the user-interface thread only adds entries.
-    std::vector<int> survivors;
-    survivors.reserve(batch.size());
+    std::vector<int>& survivors = survivors_;
+    survivors.clear();
     for (int i = 0; i < count; ++i)
         if (filters_.passes(batch[i]))
             survivors.push_back(i);
@@ -178,7 +182,7 @@ void TItemsStack::deliver(std::vector<TItemObj>& batch)
                     sink_.listStep(item);
                     sink_.progress(i);
                     ++next;
-                    if (std::chrono::steady_clock::now() >= deadline)
+                    if (next % kDeadlineStride == 0 && std::chrono::steady_clock::now() >= deadline)
                         break;
                 }
             });
@@ -192,7 +196,13 @@ void TItemsStack::deliver(std::vector<TItemObj>& batch)
         if (!failure)
             failure = std::current_exception();
     }
-    batch.clear();
+    // Room for a busy second is kept; after a quiet one it is given back.
+    if (batch.size() < batch.capacity() / 4)
+        std::vector<TItemObj>().swap(batch);
+    else
+        batch.clear();
+    if (survivors.size() < survivors.capacity() / 4)
+        std::vector<int>().swap(survivors);
     if (failure)
         std::rethrow_exception(failure);
 }

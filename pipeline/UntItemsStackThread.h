@@ -89,6 +89,8 @@ public:
     // A chunk hands at most this many events, or this much work, to the user-interface thread.
     static constexpr int kChunkEvents = 512;
     static constexpr std::chrono::milliseconds kChunkTime{8};
+    // The chunk's time is read once per this many events.
+    static constexpr std::size_t kDeadlineStride = 16;
 
 private:
     enum class TEnding { None, Finish, Terminate };
@@ -111,5 +113,6 @@ private:
     bool accepting_ = true;          // guarded by queueMutex_
     std::string failure_;            // guarded by queueMutex_
 
+    std::vector<int> survivors_; // the worker's own: indexes of the batch that pass the filters
     std::thread thread_;
 };

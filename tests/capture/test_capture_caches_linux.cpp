@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,108 @@ TEST(RecentKeys, ALimitForgetsTheOldestFirstAndForgottenKeysStillLeaveInOrder)
     recent.remember("e", t0 + 1500ms);
     recent.remember("e", t0 + 1500ms);
     EXPECT_EQ(recent.queued(), 2u);
+}
+
+// The same rules kept the slow, obvious way: a list of stamps in time order.
+template <typename Key> class TReferenceKeys {
+public:
+    TReferenceKeys(TClock::duration keep, std::size_t limit) : keep_(keep), limit_(limit) {}
+
+    const int* find(const Key& key, TClock::time_point now)
+    {
+        expire(now);
+        auto latest = latestOf(key);
+        return latest == stamps_.end() ? nullptr : &latest->value;
+    }
+    void remember(const Key& key, TClock::time_point now, int value)
+    {
+        expire(now);
+        auto latest = latestOf(key);
+        if (latest != stamps_.end() && latest->time == now) {
+            latest->value = value;
+            return;
+        }
+        if (latest != stamps_.end())
+            latest->current = false;
+        stamps_.push_back({now, key, value, true});
+        while (stamps_.size() > limit_)
+            stamps_.erase(stamps_.begin());
+    }
+    bool forget(const Key& key)
+    {
+        auto latest = latestOf(key);
+        if (latest == stamps_.end())
+            return false;
+        latest->current = false;
+        return true;
+    }
+    std::size_t size() const
+    {
+        return std::count_if(stamps_.begin(), stamps_.end(), [](const auto& stamp) { return stamp.current; });
+    }
+    std::size_t queued() const { return stamps_.size(); }
+
+private:
+    struct TStamp {
+        TClock::time_point time;
+        Key key;
+        int value;
+        bool current;
+    };
+    typename std::vector<TStamp>::iterator latestOf(const Key& key)
+    {
+        return std::find_if(stamps_.begin(), stamps_.end(),
+                            [&](const TStamp& stamp) { return stamp.current && stamp.key == key; });
+    }
+    void expire(TClock::time_point now)
+    {
+        while (!stamps_.empty() && now - stamps_.front().time >= keep_)
+            stamps_.erase(stamps_.begin());
+    }
+    TClock::duration keep_;
+    std::size_t limit_;
+    std::vector<TStamp> stamps_;
+};
+
+// Random stamps, lookups and forgets over a small set of keys, so that keys share index slots,
+// runs of the index are emptied from the middle and the ring wraps and grows many times over.
+template <typename Key> void compareWithReference(Key (*makeKey)(int), std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    TRecentKeys<Key, int> recent(100ms, 64);
+    TReferenceKeys<Key> reference(100ms, 64);
+    TClock::time_point now = t0;
+    for (int step = 0; step < 200000; ++step) {
+        now += std::chrono::microseconds(random() % 3 == 0 ? random() % 3000 : 0);
+        const Key key = makeKey(static_cast<int>(random() % 300));
+        switch (random() % 4) {
+        case 0:
+        case 1:
+            recent.remember(key, now, step);
+            reference.remember(key, now, step);
+            break;
+        case 2: {
+            const int* expected = reference.find(key, now);
+            const int* found = recent.find(key, now);
+            ASSERT_EQ(found != nullptr, expected != nullptr) << "step " << step;
+            if (found) {
+                ASSERT_EQ(*found, *expected) << "step " << step;
+            }
+            break;
+        }
+        default:
+            ASSERT_EQ(recent.forget(key), reference.forget(key)) << "step " << step;
+        }
+        ASSERT_EQ(recent.size(), reference.size()) << "step " << step;
+        ASSERT_EQ(recent.queued(), reference.queued()) << "step " << step;
+    }
+}
+
+TEST(RecentKeys, AgreeWithAPlainListOfStampsOverRandomUse)
+{
+    // Text keys, and numbers whose hash is themselves: multiples of 32 all start at one slot.
+    compareWithReference<std::string>([](int i) { return "/w/f" + std::to_string(i); }, 1);
+    compareWithReference<int>([](int i) { return i * 32; }, 2);
 }
 
 // Paths of every key, sorted, for comparing whole trees.
