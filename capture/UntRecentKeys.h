@@ -29,7 +29,9 @@ public:
     using TClock = std::chrono::steady_clock;
 
     TRecentKeys(TClock::duration keep, std::size_t limit)
-        : keep_(keep), limit_(limit < 1 ? 1 : limit < kMaxQueued ? limit : kMaxQueued)
+        : keep_(keep), limit_(limit < 1            ? 1
+                              : limit < kMaxQueued ? limit
+                                                   : kMaxQueued)
     {
     }
 
