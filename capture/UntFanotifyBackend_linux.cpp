@@ -97,7 +97,7 @@ bool TFanotifyBackend::addWatch(const std::string& root, const TEventKinds& kind
         folders_.learnTop(rootKey, resolved);
     const bool whole = isMountRoot(resolved);
     if (known == fileSystems_.end())
-        known = fileSystems_.emplace(key, TFileSystem{resolved, whole}).first;
+        known = fileSystems_.emplace(key, TFileSystem{resolved, whole, TFdObj()}).first;
     known->second.wholeFileSystem = known->second.wholeFileSystem || whole;
     roots_.emplace_back(resolved);
     return true;
@@ -132,6 +132,9 @@ void TFanotifyBackend::run()
             burst = drain() && isBurst(lastRecords_, now - lastDrain_);
             lastDrain_ = now;
         }
+        if (!burst)
+            for (auto& [fsid, fs] : fileSystems_)
+                fs.open.close();
         serveFallback(fds[3].revents);
         serveMounts(fds[2].revents != 0, kinds_);
         if (burst && gatherBurst()) {

@@ -41,6 +41,9 @@ struct TFileSystem {
     // only folders below the top watched, a folder that cannot be named any more is taken to lie
     // outside them: the folders inside are learnt as they are created or seen.
     bool wholeFileSystem = false;
+    // That folder opened while a burst lasts, for the handles it resolves; closed before the
+    // reader waits, so an unmount is refused at most while events of it are being read.
+    TFdObj open;
 };
 
 class TFanotifyBackend final : public TLinuxBackend {
@@ -84,7 +87,7 @@ private:
     const std::string* resolveFolder(std::string_view key);
     void learnFolder(std::string_view key, std::string_view parent, std::string_view name);
     bool stillThere(const TParsedEvent& event);
-    TFdObj openFolder(std::string_view key, int flags) const;
+    TFdObj openFolder(std::string_view key, int flags);
     bool isWatched(std::string_view path) const;
     // Whether folder/name is at or below a root, without making the path.
     bool isWatchedEntry(std::string_view folder, std::string_view name) const;

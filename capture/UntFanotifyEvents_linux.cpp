@@ -236,14 +236,17 @@ void TFanotifyBackend::learnFolder(std::string_view key, std::string_view parent
     folders_.learn(key, parent, std::string(name));
 }
 
-TFdObj TFanotifyBackend::openFolder(std::string_view key, int flags) const
+TFdObj TFanotifyBackend::openFolder(std::string_view key, int flags)
 {
     auto fs = fileSystems_.find(key.substr(0, TFidRecord::kFsidSize));
     std::uint64_t storage[kHandleStorageWords];
     auto* handle = handleFromKey(key, storage);
     if (fs == fileSystems_.end() || !handle)
         return TFdObj();
-    TFdObj mount(::open(fs->second.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // Merged pairs can ask this for every third record: the path is walked once per burst.
+    TFdObj& mount = fs->second.open;
+    if (!mount)
+        mount = TFdObj(::open(fs->second.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return TFdObj(mount ? ::open_by_handle_at(mount.get(), static_cast<file_handle*>(handle), flags) : -1);
 }
 

@@ -51,7 +51,9 @@ void TItemsStack::addItem(TItemObj item)
         dropped_.fetch_add(1);
         return;
     }
-    itemList_.push_back(std::move(item));
+    if (queued_.empty())
+        queued_.emplace_back();
+    queued_.back().push_back(std::move(item));
 }
 
 void TItemsStack::addItems(std::vector<TItemObj> items)
@@ -63,12 +65,9 @@ void TItemsStack::addItems(std::vector<TItemObj> items)
         dropped_.fetch_add(items.size());
         return;
     }
-    // The queue keeps the room of the batch delivered before: a busy second appends into memory
-    // already mapped instead of growing a new vector of tens of megabytes.
-    if (itemList_.empty() && itemList_.capacity() < items.size())
-        itemList_ = std::move(items);
-    else
-        itemList_.insert(itemList_.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    // Each drained read stays the vector it came in: the capture thread never moves a queued
+    // event again, nor grows one vector of a busy second's tens of megabytes.
+    queued_.push_back(std::move(items));
 }
 
 void TItemsStack::start()
@@ -112,7 +111,7 @@ void TItemsStack::execute()
 {
     raiseThreadPriority();
     std::string failure;
-    std::vector<TItemObj> batch; // delivered and cleared each tick; its room goes back to the queue
+    TBatch batch;
     try {
         for (;;) {
             clock_->waitTick();
@@ -125,12 +124,10 @@ void TItemsStack::execute()
                 std::lock_guard lock(queueMutex_);
                 if (ending_.load() == TEnding::Terminate)
                     break; // queued events are not delivered once stop is asked for
-                batch.swap(itemList_);
+                batch.swap(queued_);
             }
             if (!batch.empty())
                 deliver(batch); // a batch once taken is delivered to its end
-            else
-                std::vector<TItemObj>().swap(batch); // a quiet second gives the room back
             if (last)
                 break;
         }
@@ -146,22 +143,25 @@ void TItemsStack::execute()
         std::lock_guard lock(queueMutex_);
         failure_ = std::move(failure);
         accepting_ = false;
-        dropped_.fetch_add(itemList_.size());
-        itemList_.clear();
+        for (const std::vector<TItemObj>& items : queued_)
+            dropped_.fetch_add(items.size());
+        queued_.clear();
     }
     finished_.store(true);
 }
 
-void TItemsStack::deliver(std::vector<TItemObj>& batch)
+void TItemsStack::deliver(TBatch& batch)
 {
-    const int count = static_cast<int>(batch.size());
-
     // Filtering needs no window: do it here, so the user-interface thread only adds entries.
-    std::vector<int>& survivors = survivors_;
+    std::vector<TSurvivor>& survivors = survivors_;
     survivors.clear();
-    for (int i = 0; i < count; ++i)
-        if (filters_.passes(batch[i]))
-            survivors.push_back(i);
+    int count = 0;
+    for (const std::vector<TItemObj>& items : batch)
+        for (const TItemObj& item : items) {
+            if (filters_.passes(item))
+                survivors.push_back({&item, count});
+            ++count;
+        }
 
     std::exception_ptr failure;
     try {
@@ -170,17 +170,16 @@ void TItemsStack::deliver(std::vector<TItemObj>& batch)
         std::size_t prepared = 0;
         while (next < survivors.size()) {
             for (const std::size_t end = std::min(survivors.size(), next + kChunkEvents); prepared < end; ++prepared)
-                sink_.prepare(batch[survivors[prepared]]);
+                sink_.prepare(*survivors[prepared].item);
             invoker_.synchronize([&] {
                 const auto deadline = std::chrono::steady_clock::now() + kChunkTime;
                 const std::size_t end = std::min(survivors.size(), next + kChunkEvents);
                 while (next < end) {
-                    const int i = survivors[next];
-                    const TItemObj& item = batch[i];
+                    const TItemObj& item = *survivors[next].item;
                     if (isTreeEvent(item.getEventNum()))
                         sink_.treeStep(item);
                     sink_.listStep(item);
-                    sink_.progress(i);
+                    sink_.progress(survivors[next].index);
                     ++next;
                     if (next % kDeadlineStride == 0 && std::chrono::steady_clock::now() >= deadline)
                         break;
@@ -196,13 +195,10 @@ void TItemsStack::deliver(std::vector<TItemObj>& batch)
         if (!failure)
             failure = std::current_exception();
     }
+    batch.clear();
     // Room for a busy second is kept; after a quiet one it is given back.
-    if (batch.size() < batch.capacity() / 4)
-        std::vector<TItemObj>().swap(batch);
-    else
-        batch.clear();
     if (survivors.size() < survivors.capacity() / 4)
-        std::vector<int>().swap(survivors);
+        std::vector<TSurvivor>().swap(survivors);
     if (failure)
         std::rethrow_exception(failure);
 }

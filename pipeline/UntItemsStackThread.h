@@ -94,8 +94,14 @@ public:
 
 private:
     enum class TEnding { None, Finish, Terminate };
+    // The drained reads of one tick, in the order they came.
+    using TBatch = std::vector<std::vector<TItemObj>>;
+    struct TSurvivor {
+        const TItemObj* item;
+        int index; // in the whole batch
+    };
     void execute();
-    void deliver(std::vector<TItemObj>& batch);
+    void deliver(TBatch& batch);
     void requestEnding(TEnding ending);
 
     TSyncInvoker& invoker_;
@@ -109,10 +115,10 @@ private:
     std::atomic<std::uint64_t> dropped_{0};
 
     mutable std::mutex queueMutex_;
-    std::vector<TItemObj> itemList_; // guarded by queueMutex_
-    bool accepting_ = true;          // guarded by queueMutex_
-    std::string failure_;            // guarded by queueMutex_
+    TBatch queued_;         // guarded by queueMutex_
+    bool accepting_ = true; // guarded by queueMutex_
+    std::string failure_;   // guarded by queueMutex_
 
-    std::vector<int> survivors_; // the worker's own: indexes of the batch that pass the filters
+    std::vector<TSurvivor> survivors_; // the worker's own: what passes the filters
     std::thread thread_;
 };
