@@ -121,7 +121,7 @@ bool TInotifyBackend::watchesRoot(const std::string& root) const
 
 int TInotifyBackend::pollTimeout() const
 {
-    if (!toWalk_.empty() || !reported_.empty())
+    if (!toWalk_.empty() || (!reported_.empty() && pairs_.empty()))
         return 0;
     if (moves_.empty())
         return -1;
@@ -146,7 +146,7 @@ void TInotifyBackend::handOver(TDrain& drain)
 void TInotifyBackend::serve(bool)
 {
     TDrain drain = startDrain();
-    readAll(drain, true);
+    readAll(drain, false);
     lastServe_ = drain.now;
     settleMoves(drain, false);
     walk(drain, kWalkSlice);
@@ -164,7 +164,7 @@ void TInotifyBackend::finish()
 // Reads until the queue is empty. Then the findings of the last scans take their places, and new
 // folders are scanned, whose findings wait for the next time the queue is empty: by then the
 // kernel has said which of their entries came after the watch.
-void TInotifyBackend::readAll(TDrain& drain, bool scanNewFolders)
+void TInotifyBackend::readAll(TDrain& drain, bool ending)
 {
     const std::uint64_t folders = newFolders_;
     for (int reads = 1;; ++reads) {
@@ -176,11 +176,14 @@ void TInotifyBackend::readAll(TDrain& drain, bool scanNewFolders)
         if (!caughtUp && reads < kMaxReads)
             continue;
         scanOrder_.settle(drain.items, drain.now);
-        if (!caughtUp || reads >= kMaxReads || !scanNewFolders || reported_.empty())
+        if (!caughtUp || reads >= kMaxReads || reported_.empty())
             return;
-        // The queue is empty, so a rename half still alone went out of the tree (its pair is
-        // queued in the same call): its delete goes before what the scans find, which came later.
-        settleMoves(drain, true);
+        // A rename queues its two halves one after the other, and a reader can come between
+        // them: the scans wait until a half still alone has its pair or its time is up, so that
+        // what they find goes after the rename, or after the delete of a move out of the tree.
+        settleMoves(drain, ending);
+        if (!pairs_.empty())
+            return;
         scanReported(drain, kWalkSlice);
     }
 }

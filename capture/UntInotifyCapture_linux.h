@@ -93,7 +93,7 @@ private:
     bool watchesRoot(const std::string& root) const override;
     TDrain startDrain() const;
     void handOver(TDrain& drain);
-    void readAll(TDrain& drain, bool scanNewFolders);
+    void readAll(TDrain& drain, bool ending); // ending: no rename half waits for its pair
     bool readOnce(TDrain& drain);
     void decode(const inotify_event& event, TDrain& drain);
     void overflowed(TDrain& drain);
