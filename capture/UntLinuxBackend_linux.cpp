@@ -91,19 +91,10 @@ TCaptureCounters TLinuxBackend::withFallback(TCaptureCounters counts) const
     return counts;
 }
 
-bool TLinuxBackend::isBurst(std::size_t events, std::chrono::steady_clock::duration since)
-{
-    constexpr double kWorth = 8; // events that would come during one pause
-    since = std::max(since, std::chrono::steady_clock::duration(1));
-    return static_cast<double>(events) *
-               std::chrono::duration_cast<std::chrono::steady_clock::duration>(kBurstGather).count() >=
-           kWorth * static_cast<double>(since.count());
-}
-
 bool TLinuxBackend::gatherBurst() const
 {
     pollfd stop{stopFd(), POLLIN, 0};
-    const timespec pause{0, std::chrono::duration_cast<std::chrono::nanoseconds>(kBurstGather).count()};
+    const timespec pause{0, std::chrono::duration_cast<std::chrono::nanoseconds>(pace_.pause()).count()};
     return ::ppoll(&stop, 1, &pause, nullptr) > 0 && stop.revents;
 }
 

@@ -3,6 +3,7 @@
 // whole-filesystem mark, and the refusals and warnings the user reads.
 #pragma once
 
+#include "capture/UntBurstPace.h"
 #include "capture/UntCaptureBackend.h"
 #include "capture/UntMountWatcher_linux.h"
 #include "events/UntEventSink.h"
@@ -43,13 +44,10 @@ protected:
     int mountsFd() const { return mounts_ ? mounts_->pollFd() : -1; }
     // A poll timeout in milliseconds (-1: none) shortened to the mount watcher's own.
     int withMountTimeout(int timeout) const;
-    // While events keep coming, waking for every few costs a context switch apiece; letting them
-    // gather for a moment between reads takes them by the hundred. The moment is far shorter than
-    // a kernel queue takes to fill at any rate a writer reaches. isBurst: whether events (read
-    // since the last wake-up, since long ago) come fast enough for it; gatherBurst pauses, and is
-    // true when a stop came meanwhile.
-    static constexpr std::chrono::microseconds kBurstGather{200};
-    static bool isBurst(std::size_t events, std::chrono::steady_clock::duration since);
+    // While events keep coming, the reader pauses between reads (TBurstPace). isBurst: whether
+    // events read at this wake-up, since the one before, come fast enough for it; gatherBurst
+    // pauses, and is true when a stop came meanwhile.
+    bool isBurst(std::size_t events, std::chrono::steady_clock::duration since) { return pace_.isBurst(events, since); }
     bool gatherBurst() const;
     // Before the loop: when every root is a mount point, a drive mounted later is watched too.
     void followDrivesIf(const std::vector<std::string>& roots);
@@ -81,6 +79,7 @@ private:
     TWakeEvent stop_;
     const bool watchMounts_;
     TEventSink* sink_ = nullptr;
+    TBurstPace pace_;
     std::unique_ptr<TMountWatcher> mounts_;
     bool followDrives_ = false;
     std::atomic<std::uint64_t> refusedRoots_{0};

@@ -1,5 +1,6 @@
 // The per-event structures of the Linux backends: keys that expire in time order, the Update
 // File throttle on top of them, and the folder tree that keeps paths right through renames.
+#include "capture/UntBurstPace.h"
 #include "capture/UntFolderTree_linux.h"
 #include "capture/UntRecentKeys.h"
 
@@ -177,6 +178,29 @@ TEST(RecentKeys, AgreeWithAPlainListOfStampsOverRandomUse)
     // Text keys, and numbers whose hash is themselves: multiples of 32 all start at one slot.
     compareWithReference<std::string>([](int i) { return "/w/f" + std::to_string(i); }, 1);
     compareWithReference<int>([](int i) { return i * 32; }, 2);
+}
+
+TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEventsStop)
+{
+    TBurstPace pace;
+    // A disk's pace, one event every 200 microseconds: each pause doubles, up to the bound.
+    EXPECT_TRUE(pace.isBurst(1, 200us));
+    EXPECT_EQ(pace.pause(), 400us);
+    EXPECT_TRUE(pace.isBurst(2, 450us));
+    EXPECT_TRUE(pace.isBurst(4, 850us));
+    EXPECT_TRUE(pace.isBurst(8, 1650us));
+    EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
+    EXPECT_TRUE(pace.isBurst(10, 2050us));
+    EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
+    // Memory's pace: a pause brings hundreds, so it halves down to the shortest.
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(pace.isBurst(500, pace.pause() + 10us));
+    EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
+    // One event now and then is no burst, and the next burst starts with the shortest pause.
+    EXPECT_TRUE(pace.isBurst(1, 200us));
+    EXPECT_FALSE(pace.isBurst(1, 5ms));
+    EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
+    EXPECT_FALSE(pace.isBurst(0, 0us));
 }
 
 // Paths of every key, sorted, for comparing whole trees.

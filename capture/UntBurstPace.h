@@ -1,0 +1,41 @@
+// How long a reader lets events gather between reads while they keep coming. Waking for every
+// few costs a context switch apiece, the largest cost of a reader on a virtual machine; a pause
+// takes them by the dozen instead, and the kernel merges repeated writes to one file meanwhile.
+// The pause starts short and doubles while each one gathers only a few (a disk is slower than
+// memory), up to a bound far shorter than a kernel queue takes to fill; it halves again when a
+// pause brings many, and starts short again once events stop coming fast.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+
+class TBurstPace {
+public:
+    using TDuration = std::chrono::steady_clock::duration;
+    static constexpr std::chrono::microseconds kShortest{200};
+    static constexpr std::chrono::microseconds kLongest{2000};
+
+    // events were read at this wake-up, since the one before: true when they come fast enough
+    // for the longest pause to gather several, and the pause before the next read is worth it.
+    bool isBurst(std::size_t events, TDuration since)
+    {
+        constexpr double kWorth = 2; // events the longest pause would gather, at least
+        since = std::max(since, TDuration(1));
+        const bool burst = static_cast<double>(events) * static_cast<double>(TDuration(kLongest).count()) >=
+                           kWorth * static_cast<double>(since.count());
+        if (!burst)
+            pause_ = kShortest;
+        else if (events < kFew)
+            pause_ = std::min(pause_ * 2, kLongest);
+        else if (events >= kMany)
+            pause_ = std::max(pause_ / 2, kShortest);
+        return burst;
+    }
+    std::chrono::microseconds pause() const { return pause_; }
+
+private:
+    static constexpr std::size_t kFew = 32;
+    static constexpr std::size_t kMany = 128;
+    std::chrono::microseconds pause_ = kShortest;
+};
