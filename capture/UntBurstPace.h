@@ -3,7 +3,8 @@
 // takes them by the dozen instead, and the kernel merges repeated writes to one file meanwhile.
 // The pause starts short and doubles while each one gathers only a few (a disk is slower than
 // memory), up to a bound far shorter than a kernel queue takes to fill; it halves again when a
-// pause brings many, and starts short again once events stop coming fast.
+// pause brings many, and starts short again once events stop coming fast. A reader that must
+// act on new folders at once (inotify: a folder needs its own watch) keeps the shortest pause.
 #pragma once
 
 #include <algorithm>
@@ -16,18 +17,20 @@ public:
     static constexpr std::chrono::microseconds kShortest{200};
     static constexpr std::chrono::microseconds kLongest{2000};
 
+    explicit TBurstPace(std::chrono::microseconds longest = kLongest) : longest_(std::max(longest, kShortest)) {}
+
     // events were read at this wake-up, since the one before: true when they come fast enough
     // for the longest pause to gather several, and the pause before the next read is worth it.
     bool isBurst(std::size_t events, TDuration since)
     {
         constexpr double kWorth = 2; // events the longest pause would gather, at least
         since = std::max(since, TDuration(1));
-        const bool burst = static_cast<double>(events) * static_cast<double>(TDuration(kLongest).count()) >=
+        const bool burst = static_cast<double>(events) * static_cast<double>(TDuration(longest_).count()) >=
                            kWorth * static_cast<double>(since.count());
         if (!burst)
             pause_ = kShortest;
         else if (events < kFew)
-            pause_ = std::min(pause_ * 2, kLongest);
+            pause_ = std::min(pause_ * 2, longest_);
         else if (events >= kMany)
             pause_ = std::max(pause_ / 2, kShortest);
         return burst;
@@ -37,5 +40,6 @@ public:
 private:
     static constexpr std::size_t kFew = 32;
     static constexpr std::size_t kMany = 128;
+    std::chrono::microseconds longest_;
     std::chrono::microseconds pause_ = kShortest;
 };

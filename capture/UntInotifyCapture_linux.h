@@ -53,7 +53,9 @@ struct TMoveHalf {
 class TInotifyBackend final : public TInotifySource {
 public:
     TInotifyBackend(TFdObj inotify, TWakeEvent stop, const TInotifyOptions& options)
-        : TInotifySource(std::move(stop), options.watchMounts), inotify_(std::move(inotify)), options_(options)
+        // A pause lets folders be made and removed before they have a watch: it stays short.
+        : TInotifySource(std::move(stop), options.watchMounts, TBurstPace::kShortest), inotify_(std::move(inotify)),
+          options_(options)
     {
         kinds_.fill(false);
     }

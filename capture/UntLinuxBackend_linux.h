@@ -35,7 +35,7 @@ public:
     std::vector<std::string> warnings() const override;
 
 protected:
-    TLinuxBackend(TWakeEvent stop, bool watchMounts);
+    TLinuxBackend(TWakeEvent stop, bool watchMounts, std::chrono::microseconds longestPause = TBurstPace::kLongest);
 
     // The sink given to open(); run() before open() is a logic error.
     TEventSink& sink() const;
