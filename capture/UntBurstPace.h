@@ -17,16 +17,19 @@ public:
     static constexpr std::chrono::microseconds kShortest{200};
     static constexpr std::chrono::microseconds kLongest{2000};
 
-    explicit TBurstPace(std::chrono::microseconds longest = kLongest) : longest_(std::max(longest, kShortest)) {}
+    // worth: the events the longest pause must be expected to gather for a pause at all.
+    explicit TBurstPace(std::chrono::microseconds longest = kLongest, double worth = 2)
+        : longest_(std::max(longest, kShortest)), worth_(worth)
+    {
+    }
 
     // events were read at this wake-up, since the one before: true when they come fast enough
     // for the longest pause to gather several, and the pause before the next read is worth it.
     bool isBurst(std::size_t events, TDuration since)
     {
-        constexpr double kWorth = 2; // events the longest pause would gather, at least
         since = std::max(since, TDuration(1));
         const bool burst = static_cast<double>(events) * static_cast<double>(TDuration(longest_).count()) >=
-                           kWorth * static_cast<double>(since.count());
+                           worth_ * static_cast<double>(since.count());
         if (!burst)
             pause_ = kShortest;
         else if (events < kFew)
@@ -41,5 +44,6 @@ private:
     static constexpr std::size_t kFew = 32;
     static constexpr std::size_t kMany = 128;
     std::chrono::microseconds longest_;
+    double worth_;
     std::chrono::microseconds pause_ = kShortest;
 };

@@ -168,6 +168,7 @@ void TInotifyBackend::readAll(TDrain& drain, bool ending)
 {
     const std::uint64_t folders = newFolders_;
     for (int reads = 1;; ++reads) {
+        const std::uint64_t watchedBefore = newFolders_;
         const bool caughtUp = readOnce(drain);
         // Events come faster than a read a wake-up takes, and the queue was emptied: more are on
         // their way. Not after a new folder, whose own first events are best read while it is
@@ -178,6 +179,10 @@ void TInotifyBackend::readAll(TDrain& drain, bool ending)
         scanOrder_.settle(drain.items, drain.now);
         if (!caughtUp || reads >= kMaxReads || reported_.empty())
             return;
+        // The queue was empty when read, but the watches this read added came later: what was
+        // queued meanwhile happened before the scans look, so it is read before they do.
+        if (newFolders_ != watchedBefore)
+            continue;
         // A rename queues its two halves one after the other, and a reader can come between
         // them: the scans wait until a half still alone has its pair or its time is up, so that
         // what they find goes after the rename, or after the delete of a move out of the tree.

@@ -53,9 +53,10 @@ struct TMoveHalf {
 class TInotifyBackend final : public TInotifySource {
 public:
     TInotifyBackend(TFdObj inotify, TWakeEvent stop, const TInotifyOptions& options)
-        // A pause lets folders be made and removed before they have a watch: it stays short.
-        : TInotifySource(std::move(stop), options.watchMounts, TBurstPace::kShortest), inotify_(std::move(inotify)),
-          options_(options)
+        // A pause lets folders be made and removed before they have a watch: it stays short,
+        // and only a fast burst (eight events in one) is worth it.
+        : TInotifySource(std::move(stop), options.watchMounts, TBurstPace(TBurstPace::kShortest, 8)),
+          inotify_(std::move(inotify)), options_(options)
     {
         kinds_.fill(false);
     }

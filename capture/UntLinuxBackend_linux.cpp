@@ -8,8 +8,8 @@
 #include <chrono>
 #include <stdexcept>
 
-TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts, std::chrono::microseconds longestPause)
-    : stop_(std::move(stop)), watchMounts_(watchMounts), pace_(longestPause)
+TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts, TBurstPace pace)
+    : stop_(std::move(stop)), watchMounts_(watchMounts), pace_(pace)
 {
 }
 

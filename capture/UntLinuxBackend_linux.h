@@ -35,7 +35,7 @@ public:
     std::vector<std::string> warnings() const override;
 
 protected:
-    TLinuxBackend(TWakeEvent stop, bool watchMounts, std::chrono::microseconds longestPause = TBurstPace::kLongest);
+    TLinuxBackend(TWakeEvent stop, bool watchMounts, TBurstPace pace = TBurstPace());
 
     // The sink given to open(); run() before open() is a logic error.
     TEventSink& sink() const;
