@@ -39,9 +39,8 @@ std::string descriptorPath(int fd)
 bool TFanotifyBackend::drain()
 {
     bool emptied = false;
-    TDrain drain;
-    drain.items.reserve(lastRecords_); // about as many as the last read had: no regrowth mid-burst
     lastRecords_ = 0;
+    TDrain drain;
     drain.time = std::chrono::system_clock::now();
     drain.now = TClock::now();
     const std::size_t capacity = buffer_.size() * sizeof(std::uint64_t);

@@ -2,6 +2,7 @@
 // run in child processes.
 #pragma once
 
+#include "events/UntEventSink.h"
 #include "monitor/UntShellMonitorThread.h"
 
 #include "test_capture_support_linux.h"
@@ -15,6 +16,17 @@
 #include <vector>
 
 using TSeen = std::tuple<int, std::string, std::string>; // event, path, new path
+
+// A backend alone, served by the test: what it hands over is kept here, with whole paths.
+class TItemsSink final : public TEventSink {
+public:
+    void addItems(std::vector<TItemObj> items) override
+    {
+        for (TItemObj& item : items)
+            items_.emplace_back(item.getEventNum(), item.getItem1(), item.getItem2());
+    }
+    std::vector<TSeen> items_;
+};
 
 // inotify, when a new folder's content came before its watch and the folder's scan ran once its
 // rename had been read: what the scan found goes after the rename, under the new name.

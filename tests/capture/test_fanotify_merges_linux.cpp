@@ -1,10 +1,9 @@
 // Create and delete pairs the kernel merged into one record: made before the reader starts, so
 // every pair is queued whole and merged, and the backend has to tell their order.
 #include "capture/UntFanotifyBackend_linux.h"
-#include "events/UntEventSink.h"
 #include "events/UntEvents.h"
 
-#include "test_capture_support_linux.h"
+#include "test_capture_fixture_linux.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +12,9 @@
 
 #include <functional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
-
-class TListSink final : public TEventSink {
-public:
-    void addItems(std::vector<TItemObj> items) override
-    {
-        for (TItemObj& item : items)
-            seen.emplace_back(item.getEventNum(), item.getItem1());
-    }
-    std::vector<std::tuple<int, std::string>> seen;
-};
 
 // fanotify drops the events of the recording process and merges only those of one process.
 void inChild(const std::function<bool()>& work)
@@ -49,7 +37,7 @@ TEST(FanotifyMerges, APairIsOrderedByWhetherTheSameFileIsThereUnderItsName)
     const std::string a = folder.path() + "/a", kept = folder.path() + "/kept", gone = folder.path() + "/gone";
     inChild([&] { return ::close(::creat(a.c_str(), 0644)) == 0 && ::link(a.c_str(), kept.c_str()) == 0; });
 
-    TListSink sink;
+    TItemsSink sink;
     backend->open(sink);
     TEventKinds kinds;
     kinds.fill(true);
@@ -63,9 +51,9 @@ TEST(FanotifyMerges, APairIsOrderedByWhetherTheSameFileIsThereUnderItsName)
     backend->stop(); // what was queued before the stop is read first
     backend->run();
 
-    const std::vector<std::tuple<int, std::string>> expected = {
-        {evDelete, kept}, {evCreate, kept}, {evCreate, gone}, {evDelete, gone}};
-    EXPECT_EQ(sink.seen, expected);
+    const std::vector<TSeen> expected = {
+        {evDelete, kept, ""}, {evCreate, kept, ""}, {evCreate, gone, ""}, {evDelete, gone, ""}};
+    EXPECT_EQ(sink.items_, expected);
     EXPECT_EQ(backend->counters().mergedPairs, 2u);
 }
 

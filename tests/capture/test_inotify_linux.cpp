@@ -150,17 +150,6 @@ TEST_F(InotifyRecording, AWatchLimitLeavesFoldersUnwatchedAndSaysHowMany)
     EXPECT_EQ(std::find(seen.begin(), seen.end(), TSeen{evCreate, "a/b/c/d/e/unseen", ""}), seen.end());
 }
 
-// The backend alone, served by the test: what it hands over is kept here.
-class TItemsSink final : public TEventSink {
-public:
-    void addItems(std::vector<TItemObj> items) override
-    {
-        for (TItemObj& item : items)
-            items_.emplace_back(item.getEventNum(), item.getItem1(), item.getItem2());
-    }
-    std::vector<TSeen> items_;
-};
-
 TEST(InotifyOverflow, IsCountedSaidWithTheSettingThatHelpsAndFollowedByARescan)
 {
     long limit = 0;
