@@ -28,6 +28,14 @@ public:
     std::vector<TSeen> items_;
 };
 
+// inotify, when an entry was made and removed inside a new folder before the folder had a watch
+// and before its scan: nothing can see it, and everything else keeps its place.
+inline std::vector<TSeen> without(std::vector<TSeen> seen, const std::string& path)
+{
+    std::erase_if(seen, [&](const TSeen& event) { return std::get<1>(event) == path; });
+    return seen;
+}
+
 // inotify, when a new folder's content came before its watch and the folder's scan ran once its
 // rename had been read: what the scan found goes after the rename, under the new name.
 inline std::vector<TSeen> scannedAfterRename(const std::vector<TSeen>& expected, const std::string& from,

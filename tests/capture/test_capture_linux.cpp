@@ -84,7 +84,9 @@ TEST_P(LinuxCapture, RenameOfAFolderMovesThePathsBelowIt)
     const std::vector<TSeen> expected{{evMkDir, "x", ""},         {evMkDir, "x/s", ""},    {evCreate, "x/s/a", ""},
                                       {evRenameFolder, "x", "z"}, {evCreate, "z/s/b", ""}, {evDelete, "z/s/a", ""}};
     const std::vector<TSeen> raced = scannedAfterRename(expected, "x", "z");
-    EXPECT_EQ(seen, fanotify() || seen != raced ? expected : raced);
+    if (fanotify() || (seen != raced && seen != without(raced, "z/s/a"))) {
+        EXPECT_EQ(seen, expected);
+    }
     expectNothingLost();
 }
 
@@ -97,13 +99,12 @@ TEST_P(LinuxCapture, RenameOverAnExistingFile)
 
 TEST_P(LinuxCapture, AChildOfADeletedFolderKeepsItsPath)
 {
-    EXPECT_EQ(record("mkdir g && mkdir g/h && : > g/h/f && rm g/h/f && rmdir g/h && rmdir g"),
-              (std::vector<TSeen>{{evMkDir, "g", ""},
-                                  {evMkDir, "g/h", ""},
-                                  {evCreate, "g/h/f", ""},
-                                  {evDelete, "g/h/f", ""},
-                                  {evRmDir, "g/h", ""},
-                                  {evRmDir, "g", ""}}));
+    const auto seen = record("mkdir g && mkdir g/h && : > g/h/f && rm g/h/f && rmdir g/h && rmdir g");
+    const std::vector<TSeen> expected{{evMkDir, "g", ""},      {evMkDir, "g/h", ""}, {evCreate, "g/h/f", ""},
+                                      {evDelete, "g/h/f", ""}, {evRmDir, "g/h", ""}, {evRmDir, "g", ""}};
+    if (fanotify() || seen != without(expected, "g/h/f")) {
+        EXPECT_EQ(seen, expected);
+    }
     expectNothingLost();
 }
 
