@@ -5,6 +5,7 @@
 // it is next asked for. Memory: one node per known folder, with its name and its path.
 #pragma once
 
+#include "capture/UntFlatIndex.h"
 #include "capture/UntRecentKeys.h"
 
 #include <cstdint>
@@ -82,7 +83,7 @@ public:
         const TId id = idOf(key);
         return id == kNone ? nullptr : &pathOf(id);
     }
-    template <typename K> bool contains(const K& key) const { return ids_.find(key) != ids_.end(); }
+    template <typename K> bool contains(const K& key) const { return idOf(key) != kNone; }
     template <typename K> bool isTop(const K& key) const
     {
         const TId id = idOf(key);
@@ -103,9 +104,9 @@ public:
     void keepTopsOnly()
     {
         std::vector<std::pair<Key, std::string>> tops;
-        for (const auto& [key, id] : ids_)
-            if (nodes_[id].top)
-                tops.emplace_back(key, nodes_[id].path);
+        for (const TNode& node : nodes_)
+            if (node.top)
+                tops.emplace_back(node.key, node.path);
         ids_.clear();
         children_.clear();
         nodes_.clear();
@@ -116,8 +117,9 @@ public:
 
     template <typename Visit> void forEach(Visit visit)
     {
-        for (const auto& [key, id] : ids_)
-            visit(key, pathOf(id));
+        for (TId id = 0; id < nodes_.size(); ++id)
+            if (nodes_[id].used)
+                visit(nodes_[id].key, pathOf(id));
     }
 
 private:
@@ -126,6 +128,8 @@ private:
 
     struct TNode {
         Key key{};
+        std::uint32_t hash = 0; // of key
+        bool used = false;      // false while on the free list
         std::string name;
         std::string path;
         std::uint64_t epoch = 0; // the tree's epoch when path was built
@@ -149,10 +153,14 @@ private:
         }
     };
 
+    template <typename K> static std::uint32_t hashOf(const K& key)
+    {
+        return static_cast<std::uint32_t>(TKeyHash<Key>{}(key));
+    }
     template <typename K> TId idOf(const K& key) const
     {
-        auto it = ids_.find(key);
-        return it == ids_.end() ? kNone : it->second;
+        const TFlatIndex::TProbe probe = ids_.locate(hashOf(key), [&](TId id) { return nodes_[id].key == key; });
+        return probe.found ? ids_.id(probe.slot) : kNone;
     }
 
     // A new node for key, not linked yet.
@@ -167,8 +175,11 @@ private:
             id = static_cast<TId>(nodes_.size());
             nodes_.emplace_back();
         }
-        ids_.emplace(key, id);
-        nodes_[id].key = std::move(key);
+        TNode& node = nodes_[id];
+        node.hash = hashOf(key);
+        node.used = true;
+        ids_.insert(ids_.locate(node.hash, [](TId) { return false; }), id);
+        node.key = std::move(key);
         return id;
     }
 
@@ -208,7 +219,7 @@ private:
     void release(TId id)
     {
         unlink(id);
-        ids_.erase(nodes_[id].key);
+        ids_.erase(ids_.slotOf(nodes_[id].hash, id));
         nodes_[id] = TNode{};
         free_.push_back(id);
     }
@@ -235,7 +246,7 @@ private:
         return node.path;
     }
 
-    std::unordered_map<Key, TId, TKeyHash<Key>, std::equal_to<>> ids_;
+    TFlatIndex ids_; // node ids by their keys
     std::unordered_map<TChildRef, TId, TChildHash> children_;
     std::deque<TNode> nodes_;
     std::vector<TId> free_;

@@ -1,12 +1,13 @@
 // Keys remembered for a while and forgotten in the order they were stamped. The stamps sit in a
-// ring in time order, which is the expiry queue, and an open-addressing index finds a key's
-// latest stamp: one hash per call, the probe over a flat array of (hash, position) words, and
-// expiry pops the ring's front, so every call costs O(1) amortised with no sweep of the whole
-// set. A burst of distinct keys touches the ring in order and one index word each, not a node
-// per key scattered over the heap. It holds at most the keys stamped within the last `keep`,
-// and never more than `limit` queued stamps: beyond that the oldest is forgotten early.
+// ring in time order, which is the expiry queue, and a flat index finds a key's latest stamp by
+// its ring position: one hash per call, and expiry pops the ring's front, so every call costs
+// O(1) amortised with no sweep of the whole set. A burst of distinct keys touches the ring in
+// order and one index word each, not a node per key scattered over the heap. It holds at most
+// the keys stamped within the last `keep`, and never more than `limit` queued stamps: beyond
+// that the oldest is forgotten early.
 #pragma once
 
+#include "capture/UntFlatIndex.h"
 #include "util/UntText.h"
 
 #include <chrono>
@@ -72,20 +73,18 @@ public:
         if (!probe.found)
             return false;
         stampAt(probe.slot).current = false;
-        eraseSlot(probe.slot);
+        index_.erase(probe.slot);
         return true;
     }
 
     // Keys remembered, and stamps queued (a key stamped again at another time is queued twice
     // until its older stamp leaves).
-    std::size_t size() const { return count_; }
+    std::size_t size() const { return index_.size(); }
     std::size_t queued() const { return static_cast<std::size_t>(tail_ - head_); }
 
 private:
-    // A ring position is kept in 31 bits of an index word: the ring never holds more.
+    // A ring position is kept in the 31 bits of an index id: the ring never holds more.
     static constexpr std::size_t kMaxQueued = std::size_t(1) << 30;
-    static constexpr std::uint64_t kPositionBits = 0x7FFFFFFF;
-    static constexpr std::uint64_t kUsed = 0x80000000; // no used word is zero
 
     struct TStamp {
         TClock::time_point stamp{};
@@ -94,42 +93,19 @@ private:
         Key key{};
         Value value{};
     };
-    struct TProbe {
-        std::size_t slot;
-        std::uint32_t hash;
-        bool found;
-    };
+    using TProbe = TFlatIndex::TProbe;
 
-    template <typename K> static std::uint32_t hashOf(const K& key)
-    {
-        return static_cast<std::uint32_t>(TKeyHash<Key>{}(key));
-    }
-    static std::uint64_t word(std::uint32_t hash, std::uint64_t position)
-    {
-        return (std::uint64_t(hash) << 32) | (position & kPositionBits) | kUsed;
-    }
+    static std::uint32_t positionId(std::uint64_t position) { return std::uint32_t(position) & TFlatIndex::kIdBits; }
 
     TStamp& at(std::uint64_t position) { return ring_[position & (ring_.size() - 1)]; }
-    // The stamp an index word points at; its position is relative to the ring's front.
-    TStamp& stampAt(std::size_t slot)
-    {
-        const std::uint64_t offset = (index_[slot] - head_) & kPositionBits;
-        return at(head_ + offset);
-    }
+    // The stamp an index id points at; its position is relative to the ring's front.
+    TStamp& atId(std::uint32_t id) { return at(head_ + ((id - positionId(head_)) & TFlatIndex::kIdBits)); }
+    TStamp& stampAt(std::size_t slot) { return atId(index_.id(slot)); }
 
     template <typename K> TProbe locate(const K& key)
     {
-        const std::uint32_t hash = hashOf(key);
-        if (index_.empty())
-            return {0, hash, false};
-        const std::size_t mask = index_.size() - 1;
-        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-            const std::uint64_t entry = index_[slot];
-            if (entry == 0)
-                return {slot, hash, false};
-            if (std::uint32_t(entry >> 32) == hash && stampAt(slot).key == key)
-                return {slot, hash, true};
-        }
+        const auto hash = static_cast<std::uint32_t>(TKeyHash<Key>{}(key));
+        return index_.locate(hash, [&](std::uint32_t id) { return atId(id).key == key; });
     }
 
     TStamp& push(Key key, std::uint32_t hash, TClock::time_point now)
@@ -144,14 +120,9 @@ private:
         return stamp;
     }
 
-    TStamp& append(TProbe probe, Key key, TClock::time_point now)
+    TStamp& append(const TProbe& probe, Key key, TClock::time_point now)
     {
-        if ((count_ + 1) * 2 > index_.size()) {
-            growIndex();
-            probe = locate(key);
-        }
-        index_[probe.slot] = word(probe.hash, tail_);
-        ++count_;
+        index_.insert(probe, positionId(tail_));
         return push(std::move(key), probe.hash, now);
     }
 
@@ -164,7 +135,7 @@ private:
         old.current = false;
         Key key = std::move(old.key);
         const std::uint32_t hash = old.hash;
-        index_[slot] = word(hash, tail_);
+        index_.setId(slot, positionId(tail_));
         return push(std::move(key), hash, now); // may move the ring: old is not used after
     }
 
@@ -185,32 +156,10 @@ private:
     void popOldest()
     {
         TStamp& oldest = at(head_);
-        if (oldest.current) {
-            const std::size_t mask = index_.size() - 1;
-            std::size_t slot = oldest.hash & mask;
-            while ((index_[slot] & kPositionBits) != (head_ & kPositionBits))
-                slot = (slot + 1) & mask;
-            eraseSlot(slot);
-        }
+        if (oldest.current)
+            index_.erase(index_.slotOf(oldest.hash, positionId(head_)));
         oldest = TStamp();
         ++head_;
-    }
-
-    // Linear probing without tombstones: later words of the run move back into the hole.
-    void eraseSlot(std::size_t hole)
-    {
-        const std::size_t mask = index_.size() - 1;
-        index_[hole] = 0;
-        --count_;
-        for (std::size_t slot = (hole + 1) & mask; index_[slot] != 0; slot = (slot + 1) & mask) {
-            const std::size_t home = std::uint32_t(index_[slot] >> 32) & mask;
-            // The word may fill the hole only when its home is not inside (hole, slot].
-            if (((slot - home) & mask) >= ((slot - hole) & mask)) {
-                index_[hole] = index_[slot];
-                index_[slot] = 0;
-                hole = slot;
-            }
-        }
     }
 
     void growRing()
@@ -221,27 +170,11 @@ private:
         ring_ = std::move(bigger);
     }
 
-    void growIndex()
-    {
-        index_.assign(index_.empty() ? 32 : index_.size() * 2, 0);
-        const std::size_t mask = index_.size() - 1;
-        for (std::uint64_t position = head_; position != tail_; ++position) {
-            const TStamp& stamp = at(position);
-            if (!stamp.current)
-                continue;
-            std::size_t slot = stamp.hash & mask;
-            while (index_[slot] != 0)
-                slot = (slot + 1) & mask;
-            index_[slot] = word(stamp.hash, position);
-        }
-    }
-
     TClock::duration keep_;
     std::size_t limit_;
     std::vector<TStamp> ring_;          // a power of two long; positions count up for ever
     std::uint64_t head_ = 0, tail_ = 0; // positions of the oldest stamp and of the next one
-    std::vector<std::uint64_t> index_;  // a power of two long, at most half used
-    std::size_t count_ = 0;
+    TFlatIndex index_;                  // each current stamp's position, by its key
 };
 
 // Update File at most once per file per second: the first write is reported, later ones only

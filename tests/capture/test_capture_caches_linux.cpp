@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -276,6 +277,33 @@ TEST(FolderTree, ATopKeepsItsPathAndItsChildrenFollowWhenItIsPlacedAgain)
     // Learnt where it already is: nothing to rebuild, still there.
     EXPECT_TRUE(tree.learn(2, 1, "x"));
     EXPECT_EQ(*tree.child(1, "x"), 2);
+}
+
+TEST(FolderTree, FoldersLearntAndRemovedAtRandomAreEachFoundByTheirKey)
+{
+    // Numbers hash to themselves: multiples of 64 crowd a few runs of the index, which removals
+    // then empty from the middle, while freed nodes are reused for other keys.
+    TFolderTree<int> tree;
+    tree.learnTop(1, "/w");
+    std::map<int, std::string> reference{{1, "/w"}};
+    std::mt19937 random(3);
+    for (int step = 0; step < 50000; ++step) {
+        const int key = 64 * (2 + static_cast<int>(random() % 500));
+        if (random() % 3 == 0) {
+            tree.remove(key);
+            reference.erase(key);
+        } else {
+            ASSERT_TRUE(tree.learn(key, 1, "f" + std::to_string(key)));
+            reference[key] = "/w/f" + std::to_string(key);
+        }
+        const int probe = 64 * (2 + static_cast<int>(random() % 500));
+        const std::string* path = tree.path(probe);
+        ASSERT_EQ(path != nullptr, reference.contains(probe)) << "step " << step;
+        if (path) {
+            ASSERT_EQ(*path, reference[probe]) << "step " << step;
+        }
+        ASSERT_EQ(tree.size(), reference.size()) << "step " << step;
+    }
 }
 
 } // namespace
