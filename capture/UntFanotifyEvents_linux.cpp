@@ -128,8 +128,9 @@ void TFanotifyBackend::decode(const TParsedEvent& event, TDrain& drain)
     }
     // The kernel merges a later event into a queued one of the same file, name and process: a
     // create and a delete in one record came in that order unless the same file is there again.
+    // A folder cannot be linked anew, so its pair was always made, then removed.
     const bool merged = created && deleted;
-    const bool deleteFirst = merged && stillThere(event);
+    const bool deleteFirst = merged && !folder && stillThere(event);
     if (merged && !own)
         mergedPairs_.fetch_add(1);
     if (folder && event.object.valid()) {
