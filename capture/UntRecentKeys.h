@@ -50,7 +50,7 @@ public:
     {
         expire(now);
         const TProbe probe = locate(key);
-        TStamp& stamp = probe.found ? restamp(probe.slot, now) : append(probe, Key(key), now);
+        TStamp& stamp = probe.found ? restamp(probe.slot, now) : append(probe, key, now);
         stamp.value = std::move(value);
         return trimmed(stamp).value;
     }
@@ -62,7 +62,7 @@ public:
         const TProbe probe = locate(key);
         if (probe.found)
             return false;
-        trimmed(append(probe, Key(key), now));
+        trimmed(append(probe, key, now));
         return true;
     }
 
@@ -108,35 +108,38 @@ private:
         return index_.locate(hash, [&](std::uint32_t id) { return atId(id).key == key; });
     }
 
-    TStamp& push(Key key, std::uint32_t hash, TClock::time_point now)
+    // A popped stamp keeps its key's room, so a burst of new keys reuses the ring's strings
+    // instead of allocating one per key.
+    template <typename K> TStamp& push(const K& key, std::uint32_t hash, TClock::time_point now)
     {
-        if (queued() == ring_.size())
-            growRing();
+        reserveOne();
         TStamp& stamp = at(tail_++);
         stamp.stamp = now;
         stamp.hash = hash;
         stamp.current = true;
-        stamp.key = std::move(key);
+        if constexpr (std::is_same_v<Key, std::string>)
+            stamp.key.assign(std::string_view(key));
+        else
+            stamp.key = key;
         return stamp;
     }
 
-    TStamp& append(const TProbe& probe, Key key, TClock::time_point now)
+    template <typename K> TStamp& append(const TProbe& probe, const K& key, TClock::time_point now)
     {
         index_.insert(probe, positionId(tail_));
-        return push(std::move(key), probe.hash, now);
+        return push(key, probe.hash, now);
     }
 
     // One queued stamp per key and time: a key stamped again at the same time keeps its place.
     TStamp& restamp(std::size_t slot, TClock::time_point now)
     {
+        if (stampAt(slot).stamp == now)
+            return stampAt(slot);
+        reserveOne(); // before old is found: growing moves the ring
         TStamp& old = stampAt(slot);
-        if (old.stamp == now)
-            return old;
         old.current = false;
-        Key key = std::move(old.key);
-        const std::uint32_t hash = old.hash;
         index_.setId(slot, positionId(tail_));
-        return push(std::move(key), hash, now); // may move the ring: old is not used after
+        return push(old.key, old.hash, now);
     }
 
     // Popping never moves the ring, and the newest stamp stays: the limit is at least one.
@@ -158,8 +161,15 @@ private:
         TStamp& oldest = at(head_);
         if (oldest.current)
             index_.erase(index_.slotOf(oldest.hash, positionId(head_)));
-        oldest = TStamp();
+        oldest.current = false;
+        oldest.value = Value();
         ++head_;
+    }
+
+    void reserveOne()
+    {
+        if (queued() == ring_.size())
+            growRing();
     }
 
     void growRing()
