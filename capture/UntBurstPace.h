@@ -2,8 +2,9 @@
 // few costs a context switch apiece, the largest cost of a reader on a virtual machine; a pause
 // takes them by the dozen instead, and the kernel merges repeated writes to one file meanwhile.
 // The pause starts short and doubles while each one gathers only a few (a disk is slower than
-// memory), up to a bound far shorter than a kernel queue takes to fill; it halves again when a
-// pause brings many, and starts short again once events stop coming fast. A reader that must
+// memory), up to a bound far shorter than a kernel queue takes to fill; it halves again only
+// when a pause brings more than a few hundred, whose reading dwarfs the wake-up, and starts
+// short again once events stop coming fast. A reader that must
 // act on new folders at once (inotify: a folder needs its own watch) keeps the shortest pause.
 #pragma once
 
@@ -42,7 +43,7 @@ public:
 
 private:
     static constexpr std::size_t kFew = 32;
-    static constexpr std::size_t kMany = 128;
+    static constexpr std::size_t kMany = 512;
     std::chrono::microseconds longest_;
     double worth_;
     std::chrono::microseconds pause_ = kShortest;
