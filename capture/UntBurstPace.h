@@ -4,8 +4,9 @@
 // The pause starts short and doubles while each one gathers only a few (a disk is slower than
 // memory), up to a bound far shorter than a kernel queue takes to fill; it halves again only
 // when a pause brings more than a few hundred, whose reading dwarfs the wake-up, and starts
-// short again once events stop coming fast. A reader that must
-// act on new folders at once (inotify: a folder needs its own watch) keeps the shortest pause.
+// short again once events stop coming fast. A reader that must act on new folders at once
+// (inotify: each needs its own watch before its entries can be seen) holds the pause at its
+// shortest while folders are being made.
 #pragma once
 
 #include <algorithm>
@@ -18,10 +19,13 @@ public:
     static constexpr std::chrono::microseconds kShortest{200};
     static constexpr std::chrono::microseconds kLongest{2000};
 
-    // worth: the events the longest pause must be expected to gather for a pause at all.
-    explicit TBurstPace(std::chrono::microseconds longest = kLongest, double worth = 2)
-        : longest_(std::max(longest, kShortest)), worth_(worth)
+    // While held, the pause stays the shortest and only a fast burst (eight events in one) is
+    // worth one.
+    void hold(bool held)
     {
+        held_ = held;
+        if (held)
+            pause_ = kShortest;
     }
 
     // events were read at this wake-up, since the one before: true when they come fast enough
@@ -29,12 +33,14 @@ public:
     bool isBurst(std::size_t events, TDuration since)
     {
         since = std::max(since, TDuration(1));
-        const bool burst = static_cast<double>(events) * static_cast<double>(TDuration(longest_).count()) >=
-                           worth_ * static_cast<double>(since.count());
+        const auto longest = held_ ? kShortest : kLongest;
+        const double worth = held_ ? 8 : 2; // events the longest pause must be expected to gather
+        const bool burst = static_cast<double>(events) * static_cast<double>(TDuration(longest).count()) >=
+                           worth * static_cast<double>(since.count());
         if (!burst)
             pause_ = kShortest;
         else if (events < kFew)
-            pause_ = std::min(pause_ * 2, longest_);
+            pause_ = std::min(pause_ * 2, std::chrono::microseconds(longest));
         else if (events >= kMany)
             pause_ = std::max(pause_ / 2, kShortest);
         return burst;
@@ -44,7 +50,6 @@ public:
 private:
     static constexpr std::size_t kFew = 32;
     static constexpr std::size_t kMany = 512;
-    std::chrono::microseconds longest_;
-    double worth_;
+    bool held_ = false;
     std::chrono::microseconds pause_ = kShortest;
 };

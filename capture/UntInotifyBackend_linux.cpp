@@ -18,6 +18,7 @@ namespace {
 // A read that leaves this much of the buffer unused took everything queued.
 constexpr std::size_t kRoomForOneEvent = sizeof(inotify_event) + NAME_MAX + 1;
 constexpr int kMaxReads = 64; // a busy system still gets its events delivered in slices
+constexpr auto kFolderCalm = std::chrono::seconds(1);
 
 } // namespace
 
@@ -170,6 +171,9 @@ void TInotifyBackend::readAll(TDrain& drain, bool ending)
     for (int reads = 1;; ++reads) {
         const std::uint64_t watchedBefore = newFolders_;
         const bool caughtUp = readOnce(drain);
+        if (newFolders_ != watchedBefore)
+            lastNewFolder_ = drain.now;
+        holdPace(drain.now - lastNewFolder_ < kFolderCalm);
         // Events come faster than a read a wake-up takes, and the queue was emptied: more are on
         // their way. Not after a new folder, whose own first events are best read while it is
         // scanned.

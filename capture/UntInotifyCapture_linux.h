@@ -53,9 +53,7 @@ struct TMoveHalf {
 class TInotifyBackend final : public TInotifySource {
 public:
     TInotifyBackend(TFdObj inotify, TWakeEvent stop, const TInotifyOptions& options)
-        // A pause lets folders be made and removed before they have a watch: it stays short,
-        // and only a fast burst (eight events in one) is worth it.
-        : TInotifySource(std::move(stop), options.watchMounts, TBurstPace(TBurstPace::kShortest, 8)),
+        : TInotifySource(std::move(stop), options.watchMounts),
           inotify_(std::move(inotify)), options_(options)
     {
         kinds_.fill(false);
@@ -130,6 +128,9 @@ private:
     bool burst_ = false;           // events come fast, and the last read emptied the queue
     TClock::time_point lastServe_; // when the last turn began
     std::uint64_t newFolders_ = 0; // folders that arrived while recording
+    // A pause lets folders be made and removed before they have a watch: it is held short while
+    // folders keep coming, until none has come for kFolderCalm.
+    TClock::time_point lastNewFolder_;
 
     std::atomic<std::uint64_t> overflows_{0};
     std::atomic<std::uint64_t> unwatched_{0};

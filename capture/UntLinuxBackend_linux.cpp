@@ -8,8 +8,8 @@
 #include <chrono>
 #include <stdexcept>
 
-TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts, TBurstPace pace)
-    : stop_(std::move(stop)), watchMounts_(watchMounts), pace_(pace)
+TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts)
+    : stop_(std::move(stop)), watchMounts_(watchMounts)
 {
 }
 

@@ -35,7 +35,7 @@ public:
     std::vector<std::string> warnings() const override;
 
 protected:
-    TLinuxBackend(TWakeEvent stop, bool watchMounts, TBurstPace pace = TBurstPace());
+    TLinuxBackend(TWakeEvent stop, bool watchMounts);
 
     // The sink given to open(); run() before open() is a logic error.
     TEventSink& sink() const;
@@ -49,6 +49,7 @@ protected:
     // pauses, and is true when a stop came meanwhile.
     bool isBurst(std::size_t events, std::chrono::steady_clock::duration since) { return pace_.isBurst(events, since); }
     bool gatherBurst() const;
+    void holdPace(bool held) { pace_.hold(held); }
     // Before the loop: when every root is a mount point, a drive mounted later is watched too.
     void followDrivesIf(const std::vector<std::string>& roots);
     // Drives mounted and unmounted since the last call, reported for the kinds asked, and when the

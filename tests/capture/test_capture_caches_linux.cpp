@@ -207,6 +207,22 @@ TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEvent
     EXPECT_FALSE(pace.isBurst(0, 0us));
 }
 
+TEST(BurstPace, HeldItKeepsTheShortestPauseAndWaitsOnlyForAFastBurst)
+{
+    TBurstPace pace;
+    ASSERT_TRUE(pace.isBurst(1, 200us));
+    ASSERT_EQ(pace.pause(), 400us);
+    pace.hold(true);
+    EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
+    // The disk's pace is no burst now, and a fast one does not lengthen the pause.
+    EXPECT_FALSE(pace.isBurst(1, 200us));
+    EXPECT_TRUE(pace.isBurst(10, 200us));
+    EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
+    pace.hold(false);
+    EXPECT_TRUE(pace.isBurst(1, 200us));
+    EXPECT_EQ(pace.pause(), 400us);
+}
+
 // Paths of every key, sorted, for comparing whole trees.
 template <typename Key> std::vector<std::string> paths(TFolderTree<Key>& tree)
 {
