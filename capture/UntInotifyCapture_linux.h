@@ -53,8 +53,7 @@ struct TMoveHalf {
 class TInotifyBackend final : public TInotifySource {
 public:
     TInotifyBackend(TFdObj inotify, TWakeEvent stop, const TInotifyOptions& options)
-        : TInotifySource(std::move(stop), options.watchMounts),
-          inotify_(std::move(inotify)), options_(options)
+        : TInotifySource(std::move(stop), options.watchMounts), inotify_(std::move(inotify)), options_(options)
     {
         kinds_.fill(false);
     }

@@ -8,10 +8,7 @@
 #include <chrono>
 #include <stdexcept>
 
-TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts)
-    : stop_(std::move(stop)), watchMounts_(watchMounts)
-{
-}
+TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts) : stop_(std::move(stop)), watchMounts_(watchMounts) {}
 
 TLinuxBackend::~TLinuxBackend() = default;
 

@@ -9,16 +9,18 @@
 // again), or at the end of the read, with the path it has by then.
 //
 // Plain data: the backend reports each record to it, and it hands back the deletes to emit. It
-// holds the merged deletes of one read, indexed, so each record costs a few hash lookups.
+// holds the merged deletes of one drain, indexed, so each record costs a few lookups in flat
+// indexes over them.
 #pragma once
 
+#include "capture/UntFlatIndex.h"
 #include "capture/UntPlacedItems.h"
-#include "capture/UntRecentKeys.h"
+#include "util/UntText.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class TMergedDeletes {
@@ -38,8 +40,14 @@ public:
     bool empty() const { return deletes_.empty(); }
     void add(TDelete entry)
     {
-        byObject_[entry.objectKey] = deletes_.size();
+        const auto i = static_cast<std::uint32_t>(deletes_.size());
         deletes_.push_back(std::move(entry));
+        // A later merged record of the same entry is the one its object names from now on.
+        const TFlatIndex::TProbe probe = findObject(deletes_.back().objectKey);
+        if (probe.found)
+            byObject_.setId(probe.slot, i);
+        else
+            byObject_.insert(probe, i);
     }
 
     // A later record in folder, or about object: what it names was still there.
@@ -52,28 +60,28 @@ public:
     // The entry object was renamed: it lasted, and is deleted under its new name.
     void renamed(std::string_view object, std::string_view folder, std::string_view name)
     {
-        auto it = byObject_.find(object);
-        if (it == byObject_.end() || deletes_[it->second].done)
+        const TFlatIndex::TProbe probe = findObject(object);
+        if (!probe.found || deletes_[byObject_.id(probe.slot)].done)
             return;
+        const std::uint32_t i = byObject_.id(probe.slot);
         lasted(object);
-        TDelete& entry = deletes_[it->second];
-        unindex(it->second);
-        entry.folderKey = folder;
-        entry.name = name;
-        index(it->second);
+        unindex(i);
+        deletes_[i].folderKey = folder;
+        deletes_[i].name = name;
+        index(i);
     }
 
     // Before a record that removes folder: the deletes inside it that lasted, innermost first.
     template <typename Emit> void beforeRemoval(std::string_view folder, Emit emit)
     {
-        for (auto it = inFolder_.find(folder); it != inFolder_.end(); it = inFolder_.find(folder))
-            flush(it->second, emit);
+        for (TFlatIndex::TProbe probe = findInFolder(folder); probe.found; probe = findInFolder(folder))
+            flush(inFolder_.id(probe.slot), emit);
     }
     // Before a record that makes name in folder: a delete of that name that lasted.
     template <typename Emit> void beforeCreate(std::string_view folder, std::string_view name, Emit emit)
     {
-        if (auto it = byName_.find(nameKey(folder, name)); it != byName_.end())
-            flush(it->second, emit);
+        if (const TFlatIndex::TProbe probe = findName(folder, name); probe.found)
+            flush(byName_.id(probe.slot), emit);
     }
 
     // The end of a read: the deletes that lasted are emitted at the end, innermost first; the
@@ -96,50 +104,68 @@ public:
     }
 
 private:
+    static std::uint32_t hashOf(std::string_view text) { return static_cast<std::uint32_t>(TTextHash{}(text)); }
+    static std::uint32_t hashOf(std::string_view folder, std::string_view name)
+    {
+        return hashOf(folder) * 31 + hashOf(name);
+    }
+    TFlatIndex::TProbe findObject(std::string_view object) const
+    {
+        return byObject_.locate(hashOf(object), [&](std::uint32_t i) { return deletes_[i].objectKey == object; });
+    }
+    TFlatIndex::TProbe findInFolder(std::string_view folder) const
+    {
+        return inFolder_.locate(hashOf(folder), [&](std::uint32_t i) { return deletes_[i].folderKey == folder; });
+    }
+    TFlatIndex::TProbe findName(std::string_view folder, std::string_view name) const
+    {
+        return byName_.locate(hashOf(folder, name), [&](std::uint32_t i) {
+            return deletes_[i].folderKey == folder && deletes_[i].name == name;
+        });
+    }
+
     void lasted(std::string_view object)
     {
-        auto it = byObject_.find(object);
-        if (it == byObject_.end())
+        const TFlatIndex::TProbe probe = findObject(object);
+        if (!probe.found)
             return;
-        TDelete& entry = deletes_[it->second];
+        const std::uint32_t i = byObject_.id(probe.slot);
+        TDelete& entry = deletes_[i];
         if (entry.done || entry.lasted)
             return;
         entry.lasted = true;
-        index(it->second);
-    }
-    const std::string& nameKey(std::string_view folder, std::string_view name)
-    {
-        key_.assign(folder);
-        key_ += '/';
-        key_.append(name);
-        return key_;
+        index(i);
     }
     // Only the deletes that lasted wait for a record that needs them gone.
-    void index(std::size_t i)
+    void index(std::uint32_t i)
     {
         const TDelete& entry = deletes_[i];
         if (!entry.lasted || entry.done)
             return;
-        inFolder_.emplace(entry.folderKey, i);
-        byName_[nameKey(entry.folderKey, entry.name)] = i;
+        // Any number of them per folder; one per name, the latest.
+        inFolder_.insert(inFolder_.locate(hashOf(entry.folderKey), [](std::uint32_t) { return false; }), i);
+        if (const TFlatIndex::TProbe probe = findName(entry.folderKey, entry.name); probe.found)
+            byName_.setId(probe.slot, i);
+        else
+            byName_.insert(probe, i);
     }
-    void unindex(std::size_t i)
+    void unindex(std::uint32_t i)
     {
         const TDelete& entry = deletes_[i];
         if (!entry.lasted)
             return;
-        for (auto [it, end] = inFolder_.equal_range(entry.folderKey); it != end; ++it)
-            if (it->second == i) {
-                inFolder_.erase(it);
-                break;
-            }
-        if (auto it = byName_.find(nameKey(entry.folderKey, entry.name)); it != byName_.end() && it->second == i)
-            byName_.erase(it);
+        if (const TFlatIndex::TProbe probe =
+                inFolder_.locate(hashOf(entry.folderKey), [&](std::uint32_t id) { return id == i; });
+            probe.found)
+            inFolder_.erase(probe.slot);
+        if (const TFlatIndex::TProbe probe = findName(entry.folderKey, entry.name);
+            probe.found && byName_.id(probe.slot) == i)
+            byName_.erase(probe.slot);
     }
     // The deletes inside entry's folder that lasted go first: a folder is emptied before it goes.
     template <typename Emit> void flush(std::size_t i, Emit& emit)
     {
-        unindex(i);
+        unindex(static_cast<std::uint32_t>(i));
         deletes_[i].done = true;
         if (deletes_[i].folder)
             beforeRemoval(deletes_[i].objectKey, emit);
@@ -147,8 +173,7 @@ private:
     }
 
     std::vector<TDelete> deletes_;
-    std::unordered_map<std::string, std::size_t, TTextHash, std::equal_to<>> byObject_;
-    std::unordered_multimap<std::string, std::size_t, TTextHash, std::equal_to<>> inFolder_; // lasted only
-    std::unordered_map<std::string, std::size_t, TTextHash, std::equal_to<>> byName_;        // lasted only
-    std::string key_;
+    TFlatIndex byObject_; // the latest delete of each entry
+    TFlatIndex inFolder_; // those that lasted, by the folder that holds them
+    TFlatIndex byName_;   // those that lasted, by folder and name
 };
