@@ -14,7 +14,6 @@
 #include <limits>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -95,8 +94,8 @@ public:
         const TId up = idOf(parent);
         if (up == kNone)
             return nullptr;
-        auto it = children_.find(TChildRef{up, name});
-        return it == children_.end() ? nullptr : &nodes_[it->second].key;
+        const TFlatIndex::TProbe probe = findChild(up, name);
+        return probe.found ? &nodes_[children_.id(probe.slot)].key : nullptr;
     }
     std::size_t size() const { return ids_.size(); }
 
@@ -140,22 +139,14 @@ private:
         TId prevSibling = kNone;
     };
 
-    // A folder's entry in its parent, naming the node's own name: nodes never move in the deque.
-    struct TChildRef {
-        TId parent;
-        std::string_view name;
-        bool operator==(const TChildRef&) const = default;
-    };
-    struct TChildHash {
-        std::size_t operator()(const TChildRef& ref) const
-        {
-            return std::hash<std::string_view>{}(ref.name) * 31 + ref.parent;
-        }
-    };
-
     template <typename K> static std::uint32_t hashOf(const K& key)
     {
         return static_cast<std::uint32_t>(TKeyHash<Key>{}(key));
+    }
+    TFlatIndex::TProbe findChild(TId parent, std::string_view name) const
+    {
+        const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(name)*31 + parent);
+        return children_.locate(hash, [&](TId id) { return nodes_[id].parent == parent && nodes_[id].name == name; });
     }
     template <typename K> TId idOf(const K& key) const
     {
@@ -194,8 +185,12 @@ private:
         if (node.nextSibling != kNone)
             nodes_[node.nextSibling].prevSibling = id;
         nodes_[parent].firstChild = id;
-        children_[TChildRef{parent, node.name}] = id; // a newer folder of the same name wins
-        node.epoch = 0;                               // its own path is rebuilt when asked for
+        // A newer folder of the same name wins.
+        if (const TFlatIndex::TProbe probe = findChild(parent, node.name); probe.found)
+            children_.setId(probe.slot, id);
+        else
+            children_.insert(probe, id);
+        node.epoch = 0; // its own path is rebuilt when asked for
         if (node.firstChild != kNone)
             ++epoch_; // and so is every one below it
     }
@@ -205,8 +200,9 @@ private:
         TNode& node = nodes_[id];
         if (node.parent == kNone)
             return;
-        if (auto it = children_.find(TChildRef{node.parent, node.name}); it != children_.end() && it->second == id)
-            children_.erase(it);
+        if (const TFlatIndex::TProbe probe = findChild(node.parent, node.name);
+            probe.found && children_.id(probe.slot) == id)
+            children_.erase(probe.slot);
         if (node.prevSibling != kNone)
             nodes_[node.prevSibling].nextSibling = node.nextSibling;
         else
@@ -246,8 +242,8 @@ private:
         return node.path;
     }
 
-    TFlatIndex ids_; // node ids by their keys
-    std::unordered_map<TChildRef, TId, TChildHash> children_;
+    TFlatIndex ids_;      // node ids by their keys
+    TFlatIndex children_; // node ids by their parent's id and their name
     std::deque<TNode> nodes_;
     std::vector<TId> free_;
     std::uint64_t epoch_ = 1;
