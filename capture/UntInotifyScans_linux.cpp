@@ -7,11 +7,30 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <limits>
 #include <memory>
+#include <tuple>
+#include <vector>
 
 namespace inotifycapture {
+namespace {
+
+// A new folder's entry, ordered by when it was made: its birth (or change) time, which is only as
+// fine as the kernel's clock tick, then its inode number, which filesystems hand out in rising
+// order as entries are made.
+struct TFinding {
+    std::int64_t born; // nanoseconds
+    std::uint64_t inode;
+    std::string name;
+    TItemObj item;
+};
+
+} // namespace
 
 // A folder's watch, or -1 when refused; a refusal is counted and, past the limit, said once.
 // where names the folder for the kernel, path for the user.
@@ -103,6 +122,7 @@ void TInotifyBackend::scan(const TScanItem& item, TDrain& drain, std::deque<TSca
     // Entries are reached through the open folder, which stays right if the folder is renamed
     // meanwhile; the paths reported are the ones it had when the scan began.
     const std::string opened = dir ? "/proc/self/fd/" + std::to_string(::dirfd(dir.get())) + "/" : std::string();
+    std::vector<TFinding> findings;
     while (const dirent* entry = dir ? ::readdir(dir.get()) : nullptr) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..")
@@ -110,7 +130,23 @@ void TInotifyBackend::scan(const TScanItem& item, TDrain& drain, std::deque<TSca
         std::string path = joinPath(folder, name);
         bool isFolder = entry->d_type == DT_DIR;
         dev_t device = item.device;
-        if (entry->d_type == DT_UNKNOWN || isFolder) {
+        std::int64_t born = std::numeric_limits<std::int64_t>::max(); // gone meanwhile: last
+        std::uint64_t inode = entry->d_ino;
+        if (item.report) {
+            // What a new folder holds is reported in the order it was made, not the folder's own
+            // order (a tmpfs lists the newest first).
+            struct statx status {};
+            if (::statx(::dirfd(dir.get()), entry->d_name, AT_SYMLINK_NOFOLLOW,
+                        STATX_TYPE | STATX_INO | STATX_BTIME | STATX_CTIME, &status) == 0) {
+                isFolder = S_ISDIR(status.stx_mode);
+                device = makedev(status.stx_dev_major, status.stx_dev_minor);
+                const statx_timestamp& time = (status.stx_mask & STATX_BTIME) ? status.stx_btime : status.stx_ctime;
+                born = time.tv_sec * 1'000'000'000LL + time.tv_nsec;
+                inode = status.stx_ino;
+            } else if (entry->d_type == DT_UNKNOWN) {
+                continue;
+            }
+        } else if (entry->d_type == DT_UNKNOWN || isFolder) {
             struct stat status {};
             if (::fstatat(::dirfd(dir.get()), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
@@ -136,9 +172,14 @@ void TInotifyBackend::scan(const TScanItem& item, TDrain& drain, std::deque<TSca
         }
         const int kind = isFolder ? evMkDir : evCreate;
         if (item.report && kinds_[kind] && scanOrder_.reports(item.wd, name))
-            scanOrder_.found(item.wd, name, drain.items.size(),
-                             TItemObj(std::move(path), {}, kind, TEventOrigin{drain.time, 0, {}}));
+            findings.push_back(
+                {born, inode, std::string(name), TItemObj(std::move(path), {}, kind, TEventOrigin{drain.time, 0, {}})});
     }
+    std::stable_sort(findings.begin(), findings.end(), [](const TFinding& a, const TFinding& b) {
+        return std::tie(a.born, a.inode) < std::tie(b.born, b.inode);
+    });
+    for (TFinding& finding : findings)
+        scanOrder_.found(item.wd, finding.name, drain.items.size(), std::move(finding.item));
     scanOrder_.scanned(item.wd);
 }
 

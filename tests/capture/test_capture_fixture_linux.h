@@ -79,9 +79,10 @@ protected:
     TFakeView view{log};
     TCollectingSink sink;
     TTempFolder folder;
+    std::string root = folder.path(); // what is recorded: the folder, or a folder inside it
     std::unique_ptr<TShellMonitor> monitor;
 
-    // Starts recording the folder; a reason to skip when the backend or its watch was refused.
+    // Starts recording the root; a reason to skip when the backend or its watch was refused.
     // Drive events come from mounts anywhere on the system (other tests mount images meanwhile):
     // only the cases about drives ask for them.
     std::string startRecording(TBackendChoice choice, bool driveEvents = false)
@@ -94,8 +95,8 @@ protected:
                  {evDriveAdd, evDriveAddGui, evDriveRemoved, evMediaInserted, evMediaRemoved, evNetShare, evNetUnshare})
                 settings.events[kind] = false;
         monitor = std::make_unique<TShellMonitor>(
-            invoker, settings, view, sink, std::move(choice),
-            [this] { return std::vector<std::string>{folder.path()}; }, std::chrono::milliseconds(50));
+            invoker, settings, view, sink, std::move(choice), [this] { return std::vector<std::string>{root}; },
+            std::chrono::milliseconds(50));
         monitor->start();
         if (!monitor->waitRecording())
             return "recording failed: " + monitor->getFailure();

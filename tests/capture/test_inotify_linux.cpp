@@ -8,9 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -55,6 +59,33 @@ TEST_F(InotifyCapture, ADeepFolderMadeInOneGoGivesEveryEventOnceParentsFirst)
                      [&](const TSeen& s) { return std::get<1>(s) == a || std::get<1>(s).rfind(a + "/", 0) == 0; });
         EXPECT_EQ(tree, trees[i]);
     }
+    expectNothingLost();
+}
+
+// A folder moved into the tree whole is scanned, and all it holds is found by the scan. On a
+// tmpfs, which lists a folder newest first and numbers entries in the order they are made.
+TEST_F(InotifyRecording, WhatAFolderMovedInHoldsComesInTheOrderItWasMade)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    ASSERT_EQ(::mount("fm-scan-order", folder.path().c_str(), "tmpfs", 0, "size=4m"), 0) << std::strerror(errno);
+    struct TUnmount {
+        std::string path;
+        ~TUnmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{folder.path()};
+    // Outside the root but on its filesystem, so that the move is a rename.
+    ASSERT_TRUE(runShell(folder.path(), "mkdir tree out").succeeded());
+    root = folder.path() + "/tree";
+    ASSERT_EQ(startRecording(chooseBackend(TBackendKind::Inotify)), "");
+    std::string script = "mkdir out/m out/m/s";
+    std::vector<TSeen> expected{{evMkDir, "tree/m", ""}, {evMkDir, "tree/m/s", ""}};
+    for (const char* name : {"c", "a", "e", "b", "d"}) {
+        script += std::string(" && : > out/m/") + name;
+        expected.emplace_back(evCreate, std::string("tree/m/") + name, "");
+    }
+    script += " && : > out/m/s/later && mv out/m tree/m";
+    expected.emplace_back(evCreate, "tree/m/s/later", ""); // a level below: its own scan, after
+    EXPECT_EQ(record(script), expected);
     expectNothingLost();
 }
 
