@@ -50,6 +50,18 @@ public:
         ++count_;
     }
 
+    // The key a probe looked for has id from now on, whether it was there or not.
+    void assign(const TProbe& probe, std::uint32_t id)
+    {
+        if (probe.found)
+            setId(probe.slot, id);
+        else
+            insert(probe, id);
+    }
+
+    // One more id under hash, beside any already there: several ids may share a key.
+    void add(std::uint32_t hash, std::uint32_t id) { insert({words_.empty() ? 0 : freeSlot(hash), hash, false}, id); }
+
     // The slot that holds id under hash; it must be there.
     std::size_t slotOf(std::uint32_t hash, std::uint32_t id) const
     {

@@ -169,7 +169,7 @@ private:
         TNode& node = nodes_[id];
         node.hash = hashOf(key);
         node.used = true;
-        ids_.insert(ids_.locate(node.hash, [](TId) { return false; }), id);
+        ids_.add(node.hash, id); // callers place only a key not known yet
         node.key = std::move(key);
         return id;
     }
@@ -185,12 +185,8 @@ private:
         if (node.nextSibling != kNone)
             nodes_[node.nextSibling].prevSibling = id;
         nodes_[parent].firstChild = id;
-        // A newer folder of the same name wins.
-        if (const TFlatIndex::TProbe probe = findChild(parent, node.name); probe.found)
-            children_.setId(probe.slot, id);
-        else
-            children_.insert(probe, id);
-        node.epoch = 0; // its own path is rebuilt when asked for
+        children_.assign(findChild(parent, node.name), id); // a newer folder of the same name wins
+        node.epoch = 0;                                     // its own path is rebuilt when asked for
         if (node.firstChild != kNone)
             ++epoch_; // and so is every one below it
     }

@@ -43,11 +43,7 @@ public:
         const auto i = static_cast<std::uint32_t>(deletes_.size());
         deletes_.push_back(std::move(entry));
         // A later merged record of the same entry is the one its object names from now on.
-        const TFlatIndex::TProbe probe = findObject(deletes_.back().objectKey);
-        if (probe.found)
-            byObject_.setId(probe.slot, i);
-        else
-            byObject_.insert(probe, i);
+        byObject_.assign(findObject(deletes_.back().objectKey), i);
     }
 
     // A later record in folder, or about object: what it names was still there.
@@ -143,11 +139,8 @@ private:
         if (!entry.lasted || entry.done)
             return;
         // Any number of them per folder; one per name, the latest.
-        inFolder_.insert(inFolder_.locate(hashOf(entry.folderKey), [](std::uint32_t) { return false; }), i);
-        if (const TFlatIndex::TProbe probe = findName(entry.folderKey, entry.name); probe.found)
-            byName_.setId(probe.slot, i);
-        else
-            byName_.insert(probe, i);
+        inFolder_.add(hashOf(entry.folderKey), i);
+        byName_.assign(findName(entry.folderKey, entry.name), i);
     }
     void unindex(std::uint32_t i)
     {

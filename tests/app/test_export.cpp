@@ -16,12 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <future>
-#ifdef __linux__
-#include <sys/mount.h>
-#endif
 
 namespace {
 
@@ -295,12 +290,9 @@ TEST_F(ExportTest, AFullDiskGivesTheFailureBoxAndLeavesTheOldReportIntact)
         GTEST_SKIP() << "mounting a small filesystem needs root";
     const std::string small = folder.path("small");
     std::filesystem::create_directory(nativePath(small));
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "a tmpfs mount was refused: " << std::strerror(errno);
-    struct TUnmount {
-        std::string point;
-        ~TUnmount() { ::umount2(point.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const TTestTmpfs tmpfs(small, "size=64k");
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << "a tmpfs mount was refused: " << tmpfs.error();
     const std::string target = small + "/report.txt";
     writeBytes(target, "old report\r\n");
     for (int i = 0; i < 2000; ++i) // about 150 KB of rows

@@ -8,13 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,13 +62,10 @@ TEST_F(InotifyCapture, ADeepFolderMadeInOneGoGivesEveryEventOnceParentsFirst)
 // tmpfs, which lists a folder newest first and numbers entries in the order they are made.
 TEST_F(InotifyRecording, WhatAFolderMovedInHoldsComesInTheOrderItWasMade)
 {
-    if (::geteuid() != 0)
+    if (!runningAsRoot())
         GTEST_SKIP() << "mounting a tmpfs needs root";
-    ASSERT_EQ(::mount("fm-scan-order", folder.path().c_str(), "tmpfs", 0, "size=4m"), 0) << std::strerror(errno);
-    struct TUnmount {
-        std::string path;
-        ~TUnmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{folder.path()};
+    const TTestTmpfs tmpfs(folder.path(), "size=4m");
+    ASSERT_TRUE(tmpfs.mounted()) << tmpfs.error();
     // Outside the root but on its filesystem, so that the move is a rename.
     ASSERT_TRUE(runShell(folder.path(), "mkdir tree out").succeeded());
     root = folder.path() + "/tree";

@@ -18,6 +18,12 @@
 #include <unistd.h>
 #define FM_TEST_PID getpid()
 #endif
+#ifdef __linux__
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
 
 inline void writeBytes(const std::string& path, const std::string& bytes)
 {
@@ -45,6 +51,33 @@ inline bool runningAsRoot()
     return geteuid() == 0;
 #endif
 }
+
+#ifdef __linux__
+// A tmpfs mounted on an existing folder for one test (as root), detached when the test ends.
+class TTestTmpfs {
+public:
+    TTestTmpfs(std::string point, const char* options) : point_(std::move(point))
+    {
+        mounted_ = ::mount("fm-test", point_.c_str(), "tmpfs", 0, options) == 0;
+        error_ = mounted_ ? 0 : errno;
+    }
+    TTestTmpfs(const TTestTmpfs&) = delete;
+    TTestTmpfs& operator=(const TTestTmpfs&) = delete;
+    ~TTestTmpfs()
+    {
+        if (mounted_)
+            ::umount2(point_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    // Why the mount was refused.
+    std::string error() const { return std::strerror(error_); }
+
+private:
+    std::string point_;
+    bool mounted_ = false;
+    int error_ = 0;
+};
+#endif
 
 class TTestTempFolder {
 public:
