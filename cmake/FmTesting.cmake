@@ -11,12 +11,16 @@ else()
   set(FM_GTEST_LIBS GTest::gtest GTest::gmock)
 endif()
 
-# fm_add_test(NAME name LABELS label... SOURCES source... [LIBS library...] [QT] [OWN_MAIN] [TIMEOUT seconds])
+# fm_add_test(NAME name LABELS label... SOURCES source... [LIBS library...] [QT] [OWN_MAIN] [WATCHES_FOLDERS]
+#             [TIMEOUT seconds])
 # One test program is one ctest entry; cross-built programs run under Wine with label "windows"
 # only, so `ctest -L unit` in a Linux folder never needs Wine.
 #   QT        a Qt test: tests/QtTestMain.cpp makes the QApplication, on the offscreen platform
 #             unless QT_QPA_PLATFORM says otherwise, before the tests run.
 #   OWN_MAIN  the sources bring their own main() (with QT: they still get the offscreen default).
+#   WATCHES_FOLDERS  the program records folders through directory reads: under Wine no two such
+#             programs run at once, since one Wine server serves all their watches and has
+#             been seen to hand one program's changes to another's.
 #   TIMEOUT   the time limit of the program (default FM_TEST_TIMEOUT, under Wine FM_WINE_TEST_TIMEOUT):
 #             a program stuck in a hang fails after this long instead of holding up the run.
 # Each label also names a build target, tests_<label>, that builds the programs carrying it.
@@ -24,7 +28,7 @@ set(FM_TEST_TIMEOUT 120 CACHE STRING "Default time limit of one test program, in
 set(FM_WINE_TEST_TIMEOUT 300 CACHE STRING "Default time limit of one test program under Wine, in seconds")
 
 function(fm_add_test)
-  cmake_parse_arguments(T "QT;OWN_MAIN" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT;OWN_MAIN;WATCHES_FOLDERS" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE fmcore ${T_LIBS} ${FM_GTEST_LIBS})
   if(T_QT)
@@ -47,6 +51,9 @@ function(fm_add_test)
     add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${T_NAME}>)
     set_tests_properties(${T_NAME} PROPERTIES LABELS windows
       ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all" FIXTURES_REQUIRED wine_session)
+    if(T_WATCHES_FOLDERS)
+      set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK wine_folder_watches)
+    endif()
   else()
     if(NOT T_TIMEOUT)
       set(T_TIMEOUT ${FM_TEST_TIMEOUT})
