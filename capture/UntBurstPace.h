@@ -1,12 +1,13 @@
 // How long a reader lets events gather between reads while they keep coming. Waking for every
 // few costs a context switch apiece, the largest cost of a reader on a virtual machine; a pause
 // takes them by the dozen instead, and the kernel merges repeated writes to one file meanwhile.
-// The pause starts short and doubles while each one gathers only a few (a disk is slower than
-// memory), up to a bound far shorter than a kernel queue takes to fill; it halves again only
-// when a pause brings more than a few hundred, whose reading dwarfs the wake-up, and starts
-// short again once events stop coming fast. A reader that must act on new folders at once
-// (inotify: each needs its own watch before its entries can be seen) holds the pause at its
-// shortest while folders are being made.
+// The pause starts short and doubles while each one gathers fewer than a few dozen, so that a
+// slow writer (a disk, a busy machine) costs as little per event as a fast one, up to a bound
+// far shorter than a kernel queue takes to fill; it halves again only when a pause brings more
+// than a few hundred, whose reading dwarfs the wake-up, and starts short again once events stop
+// coming fast. A reader that must act on new folders at once (inotify: each needs its own watch
+// before its entries can be seen) takes a shorter bound, and holds the pause at its shortest
+// while folders are being made.
 #pragma once
 
 #include <algorithm>
@@ -17,7 +18,9 @@ class TBurstPace {
 public:
     using TDuration = std::chrono::steady_clock::duration;
     static constexpr std::chrono::microseconds kShortest{200};
-    static constexpr std::chrono::microseconds kLongest{2000};
+    static constexpr std::chrono::microseconds kLongest{16000};
+
+    explicit TBurstPace(std::chrono::microseconds longest = kLongest) : longest_(std::max(longest, kShortest)) {}
 
     // While held, the pause stays the shortest and only a fast burst (eight events in one) is
     // worth one.
@@ -33,7 +36,7 @@ public:
     bool isBurst(std::size_t events, TDuration since)
     {
         since = std::max(since, TDuration(1));
-        const auto longest = held_ ? kShortest : kLongest;
+        const auto longest = held_ ? kShortest : longest_;
         const double worth = held_ ? 8 : 2; // events the longest pause must be expected to gather
         const bool burst = static_cast<double>(events) * static_cast<double>(TDuration(longest).count()) >=
                            worth * static_cast<double>(since.count());
@@ -48,8 +51,9 @@ public:
     std::chrono::microseconds pause() const { return pause_; }
 
 private:
-    static constexpr std::size_t kFew = 32;
+    static constexpr std::size_t kFew = 64;
     static constexpr std::size_t kMany = 512;
+    std::chrono::microseconds longest_;
     bool held_ = false;
     std::chrono::microseconds pause_ = kShortest;
 };

@@ -29,6 +29,9 @@ inline constexpr auto kPairGrace = std::chrono::milliseconds(20);      // a rena
 inline constexpr int kWalkSlice = 64;                                  // folders walked per loop turn
 inline constexpr auto kScanRetryTime = std::chrono::milliseconds(100); // a folder renamed before its scan
 inline constexpr std::size_t kReadBuffer = 1 << 20;                    // more than the kernel's default queue holds
+// A folder made during a pause is watched only at the next read: what is made and removed in it
+// before then is never seen, so the pause stays shorter than fanotify's.
+inline constexpr auto kLongestPause = std::chrono::milliseconds(8);
 
 // A folder to scan: by its watch, or by its path when it could not be watched.
 struct TScanItem {
@@ -53,7 +56,8 @@ struct TMoveHalf {
 class TInotifyBackend final : public TInotifySource {
 public:
     TInotifyBackend(TFdObj inotify, TWakeEvent stop, const TInotifyOptions& options)
-        : TInotifySource(std::move(stop), options.watchMounts), inotify_(std::move(inotify)), options_(options)
+        : TInotifySource(std::move(stop), options.watchMounts, kLongestPause), inotify_(std::move(inotify)),
+          options_(options)
     {
         kinds_.fill(false);
     }

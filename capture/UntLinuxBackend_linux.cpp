@@ -8,7 +8,10 @@
 #include <chrono>
 #include <stdexcept>
 
-TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts) : stop_(std::move(stop)), watchMounts_(watchMounts) {}
+TLinuxBackend::TLinuxBackend(TWakeEvent stop, bool watchMounts, std::chrono::microseconds longestPause)
+    : stop_(std::move(stop)), watchMounts_(watchMounts), pace_(longestPause)
+{
+}
 
 TLinuxBackend::~TLinuxBackend() = default;
 

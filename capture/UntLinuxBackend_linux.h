@@ -35,7 +35,8 @@ public:
     std::vector<std::string> warnings() const override;
 
 protected:
-    TLinuxBackend(TWakeEvent stop, bool watchMounts);
+    // longestPause: the bound of the reader's pause between reads during a burst (TBurstPace).
+    TLinuxBackend(TWakeEvent stop, bool watchMounts, std::chrono::microseconds longestPause = TBurstPace::kLongest);
 
     // The sink given to open(); run() before open() is a logic error.
     TEventSink& sink() const;

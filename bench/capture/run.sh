@@ -148,6 +148,7 @@ for place in "${PLACES[@]}"; do
         mkdir -p "$dir"
         file=$OUT/run.out
         : >"$file"
+        sync # the run before's write-back is not this run's cost
         start_tool "$tool" "$dir" "$file"
         before=$(cpu_ns "$TOOL_PID")
         read -r _ _ _ ops _ ours _ peer < <("$GEN" "$workload" "$dir" "$size")

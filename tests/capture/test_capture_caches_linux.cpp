@@ -184,14 +184,16 @@ TEST(RecentKeys, AgreeWithAPlainListOfStampsOverRandomUse)
 TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEventsStop)
 {
     TBurstPace pace;
-    // A disk's pace, one event every 200 microseconds: each pause doubles, up to the bound.
+    // A disk's pace, one event every 200 microseconds: each pause doubles while it gathers fewer
+    // than a few dozen, up to the bound.
     EXPECT_TRUE(pace.isBurst(1, 200us));
     EXPECT_EQ(pace.pause(), 400us);
     EXPECT_TRUE(pace.isBurst(2, 450us));
-    EXPECT_TRUE(pace.isBurst(4, 850us));
-    EXPECT_TRUE(pace.isBurst(8, 1650us));
+    EXPECT_EQ(pace.pause(), 800us);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(pace.isBurst(static_cast<std::size_t>(pace.pause() / 400us), pace.pause() + 50us));
     EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
-    EXPECT_TRUE(pace.isBurst(10, 2050us));
+    EXPECT_TRUE(pace.isBurst(50, pace.pause() + 50us));
     EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
     // A pause that gathers a few hundred is worth its wake-up: it keeps its length.
     EXPECT_TRUE(pace.isBurst(300, pace.pause() + 10us));
@@ -202,9 +204,20 @@ TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEvent
     EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
     // One event now and then is no burst, and the next burst starts with the shortest pause.
     EXPECT_TRUE(pace.isBurst(1, 200us));
-    EXPECT_FALSE(pace.isBurst(1, 5ms));
+    EXPECT_FALSE(pace.isBurst(1, 50ms));
     EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
     EXPECT_FALSE(pace.isBurst(0, 0us));
+}
+
+TEST(BurstPace, AShorterBoundCapsThePauseAndWhatCountsAsABurst)
+{
+    TBurstPace pace(8ms);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(pace.isBurst(4, pace.pause() + 50us));
+    EXPECT_EQ(pace.pause(), 8ms);
+    // Two events in 10 ms are a burst only for a pause long enough to be expected to gather two.
+    EXPECT_FALSE(pace.isBurst(2, 10ms));
+    EXPECT_TRUE(TBurstPace().isBurst(2, 10ms));
 }
 
 TEST(BurstPace, HeldItKeepsTheShortestPauseAndWaitsOnlyForAFastBurst)
