@@ -1,10 +1,10 @@
 // How long a reader lets events gather between reads while they keep coming. Waking for every
 // few costs a context switch apiece, the largest cost of a reader on a virtual machine; a pause
-// takes them by the dozen instead, and the kernel merges repeated writes to one file meanwhile.
-// The pause starts short and doubles while each one gathers fewer than a few dozen, so that a
+// takes them by the hundred instead, and the kernel merges repeated writes to one file meanwhile.
+// The pause starts short and doubles while each one gathers fewer than a few hundred, so that a
 // slow writer (a disk, a busy machine) costs as little per event as a fast one, up to a bound
-// far shorter than a kernel queue takes to fill; it halves again only when a pause brings more
-// than a few hundred, whose reading dwarfs the wake-up, and starts short again once events stop
+// far shorter than a kernel queue takes to fill; it halves again only when a pause brings
+// thousands, whose reading dwarfs the wake-up, and starts short again once events stop
 // coming fast. A reader that must act on new folders at once (inotify: each needs its own watch
 // before its entries can be seen) takes a shorter bound, and holds the pause at its shortest
 // while folders are being made.
@@ -51,8 +51,8 @@ public:
     std::chrono::microseconds pause() const { return pause_; }
 
 private:
-    static constexpr std::size_t kFew = 64;
-    static constexpr std::size_t kMany = 512;
+    static constexpr std::size_t kFew = 256;
+    static constexpr std::size_t kMany = 2048;
     std::chrono::microseconds longest_;
     bool held_ = false;
     std::chrono::microseconds pause_ = kShortest;

@@ -6,7 +6,8 @@
 # the tool (user + system, every thread) while the workload ran and until its last event was
 # out, and for the companion its peak memory and the create/delete pairs the kernel merged.
 # Figures are ratios against inotifywait measured in the same run; the machine's other load moves
-# every tool alike.
+# every tool alike. Each recording is made REPEAT times (tools in turn each time): the table
+# shows the median CPU, the fewest events shown and the highest peak.
 #
 # What each tool sees of the workloads:
 #   companion   Create, Update File (at most one a second per file), Rename File or Folder,
@@ -17,7 +18,7 @@
 #               merges records still queued, so it shows fewer than happened
 #
 # usage: bench/capture/run.sh [N [WORKLOAD...]]   (default N 100000, every workload; as root)
-#   PLACES="tmpfs rootfs" TOOLS="companion-fanotify companion-inotify inotifywait fatrace"
+#   PLACES="tmpfs rootfs" TOOLS="companion-fanotify companion-inotify inotifywait fatrace" REPEAT=3
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 N=${1:-100000}
@@ -26,6 +27,7 @@ WORKLOADS=("$@")
 [ ${#WORKLOADS[@]} -gt 0 ] || WORKLOADS=(files tree rewrite churn)
 read -r -a PLACES <<<"${PLACES:-tmpfs rootfs}"
 read -r -a TOOLS <<<"${TOOLS:-companion-fanotify companion-inotify inotifywait fatrace}"
+REPEAT=${REPEAT:-3}
 SETTLE=3 # seconds without a new workload event that mark a tool as done
 
 if [ "$(id -u)" != 0 ]; then
@@ -143,34 +145,58 @@ for place in "${PLACES[@]}"; do
   [ "$place" = tmpfs ] && base=$TMPFS
   for workload in "${WORKLOADS[@]}"; do
     for size in "$N" $((4 * N)); do
-      for tool in "${TOOLS[@]}"; do
-        dir=$base/$tool
-        mkdir -p "$dir"
-        file=$OUT/run.out
-        : >"$file"
-        sync # the run before's write-back is not this run's cost
-        start_tool "$tool" "$dir" "$file"
-        before=$(cpu_ns "$TOOL_PID")
-        read -r _ _ _ ops _ ours _ peer < <("$GEN" "$workload" "$dir" "$size")
-        EXPECT=$ours
-        [[ $tool == companion-* ]] || EXPECT=$peer
-        wait_done "$tool" "$file" "$dir" "$workload"
-        after=$(cpu_ns "$TOOL_PID")
-        peak=$(peak_kb "$TOOL_PID")
-        stop_tool "$tool"
-        seen=$(count_events "$tool" "$file" "$dir" "$workload")
-        merged=$(sed -n 's/.*: \([0-9]*\) create and delete pairs were merged.*/\1/p' "$file.err")
-        echo "$place $workload $size $tool $seen $EXPECT $ops $((after - before)) $peak ${merged:-0}" >>"$RESULTS"
-        grep -h "events lost\|event lost\|overflowed" "$file.err" >&2 || true
-        echo "$place $workload $size $tool: $seen of $EXPECT events, $(((after - before) / 1000000)) ms CPU" >&2
-        rm -rf "$dir" "$file" "$file.err"
+      for _ in $(seq "$REPEAT"); do
+        for tool in "${TOOLS[@]}"; do
+          dir=$base/$tool
+          mkdir -p "$dir"
+          file=$OUT/run.out
+          : >"$file"
+          sync # the run before's write-back is not this run's cost
+          start_tool "$tool" "$dir" "$file"
+          before=$(cpu_ns "$TOOL_PID")
+          read -r _ _ _ ops _ ours _ peer < <("$GEN" "$workload" "$dir" "$size")
+          EXPECT=$ours
+          [[ $tool == companion-* ]] || EXPECT=$peer
+          wait_done "$tool" "$file" "$dir" "$workload"
+          after=$(cpu_ns "$TOOL_PID")
+          peak=$(peak_kb "$TOOL_PID")
+          stop_tool "$tool"
+          seen=$(count_events "$tool" "$file" "$dir" "$workload")
+          merged=$(sed -n 's/.*: \([0-9]*\) create and delete pairs were merged.*/\1/p' "$file.err")
+          echo "$place $workload $size $tool $seen $EXPECT $ops $((after - before)) $peak ${merged:-0}" >>"$RESULTS"
+          grep -h "events lost\|event lost\|overflowed" "$file.err" >&2 || true
+          echo "$place $workload $size $tool: $seen of $EXPECT events, $(((after - before) / 1000000)) ms CPU" >&2
+          rm -rf "$dir" "$file" "$file.err"
+        done
       done
     done
   done
 done
 
+# One line per recording: the median CPU (and the merged pairs of that run), the fewest shown, the
+# highest peak.
+SUMMARY=$OUT/summary
+awk '
+  { k = $1 " " $2 " " $3 " " $4
+    if (!(k in runs)) { order[++n] = k; shown[k] = $5; rest[k] = $6 " " $7; peak[k] = $9 }
+    r = ++runs[k]; cpu[k, r] = $8; merged[k, r] = $10
+    if ($5 < shown[k]) shown[k] = $5
+    if ($9 > peak[k]) peak[k] = $9 }
+  END {
+    for (i = 1; i <= n; i++) {
+      k = order[i]; m = runs[k]
+      for (a = 2; a <= m; a++) # insertion sort by CPU, the merged count along
+        for (b = a; b > 1 && cpu[k, b - 1] > cpu[k, b]; b--) {
+          t = cpu[k, b]; cpu[k, b] = cpu[k, b - 1]; cpu[k, b - 1] = t
+          t = merged[k, b]; merged[k, b] = merged[k, b - 1]; merged[k, b - 1] = t
+        }
+      mid = int((m + 1) / 2)
+      print k, shown[k], rest[k], cpu[k, mid], peak[k], merged[k, mid]
+    }
+  }' "$RESULTS" >"$SUMMARY"
+
 echo
-echo "Capture comparison, N = $N (each workload at N and 4N); CPU: user + system of every thread"
+echo "Capture comparison, N = $N (each workload at N and 4N, median of $REPEAT); CPU: user + system of every thread"
 awk '
   { key = $1 " " $2 " " $3; tool[key " " $4] = $0; cpu[key " " $4] = $8; if (!(key in seenKey)) { order[++n] = key; seenKey[key] = 1 } }
   END {
@@ -192,10 +218,10 @@ awk '
         printf "%-6s %-8s %7d %-19s %9d %9d %7d %9.3f %8s %8s %8s %10s\n", f[1], f[2], f[3], f[4], f[5], f[6], lost, per, vi, vf, mem, mer
       }
     }
-  }' "$RESULTS"
+  }' "$SUMMARY"
 echo
 echo "Growth: CPU per op at 4N divided by CPU per op at N (1.00: linear)"
 awk -v n="$N" '
   { k = $1 " " $2 " " $4; if ($3 == n) small[k] = $8 / $7; else { big[k] = $8 / $7; if (!(k in seenKey)) { order[++m] = k; seenKey[k] = 1 } } }
-  END { for (i = 1; i <= m; i++) { k = order[i]; if (small[k] > 0) printf "%-40s %.2f\n", k, big[k] / small[k] } }' "$RESULTS"
+  END { for (i = 1; i <= m; i++) { k = order[i]; if (small[k] > 0) printf "%-40s %.2f\n", k, big[k] / small[k] } }' "$SUMMARY"
 echo "(vs inw, vs fatr: our CPU divided by the peer's for the same workload; below 1 is less CPU)"

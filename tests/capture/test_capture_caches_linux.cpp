@@ -195,12 +195,12 @@ TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEvent
     EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
     EXPECT_TRUE(pace.isBurst(50, pace.pause() + 50us));
     EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
-    // A pause that gathers a few hundred is worth its wake-up: it keeps its length.
+    // A pause that gathers several hundred is worth its wake-up: it keeps its length.
     EXPECT_TRUE(pace.isBurst(300, pace.pause() + 10us));
     EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
-    // Memory's pace: a pause brings thousands, so it halves down to the shortest.
+    // Memory's pace: a pause brings several thousand, so it halves down to the shortest.
     for (int i = 0; i < 8; ++i)
-        EXPECT_TRUE(pace.isBurst(2000, pace.pause() + 10us));
+        EXPECT_TRUE(pace.isBurst(5000, pace.pause() + 10us));
     EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
     // One event now and then is no burst, and the next burst starts with the shortest pause.
     EXPECT_TRUE(pace.isBurst(1, 200us));
