@@ -3,7 +3,11 @@
 #include <QMetaObject>
 #include <QThread>
 
-TQtInvoker::TQtInvoker(QObject* context) : context_(context), shared_(std::make_shared<TShared>()) {}
+TQtInvoker::TQtInvoker(QObject* context)
+    : context_(context), uiThread_(std::this_thread::get_id()), shared_(std::make_shared<TShared>())
+{
+    Q_ASSERT(QThread::currentThread() == context->thread());
+}
 
 TQtInvoker::~TQtInvoker()
 {
@@ -12,7 +16,7 @@ TQtInvoker::~TQtInvoker()
 
 void TQtInvoker::synchronize(const std::function<void()>& step)
 {
-    if (QThread::currentThread() == context_->thread()) {
+    if (std::this_thread::get_id() == uiThread_) {
         if (std::lock_guard lock(shared_->mutex); shared_->closed)
             throw TSyncClosed();
         step();

@@ -8,10 +8,11 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class TQtInvoker final : public TSyncInvoker {
 public:
-    // context lives on the user-interface thread; steps run there.
+    // Made on the user-interface thread, where context lives; steps run there.
     explicit TQtInvoker(QObject* context);
     ~TQtInvoker() override;
 
@@ -29,5 +30,8 @@ private:
         bool closed = false;
     };
     QObject* context_;
+    // Which thread calls is asked of the standard library, not of Qt: Qt would adopt every worker
+    // thread that asks and tear that down on a thread of its own, racing the program's exit.
+    std::thread::id uiThread_;
     std::shared_ptr<TShared> shared_;
 };
