@@ -31,15 +31,20 @@ public:
             pause_ = kShortest;
     }
 
-    // events were read at this wake-up, since the one before: true when they come fast enough
-    // for the longest pause to gather several, and the pause before the next read is worth it.
+    // events were read at this wake-up, since the one before: true when the pause before the
+    // next read is worth it, because they come fast enough for the longest pause to gather
+    // several, or because the pause just taken brought some. A pause ends only when one brings
+    // nothing: the kernel merges a stream of writes to one file into a record per pause, and
+    // blocking until the next would wake the reader for every write instead.
     bool isBurst(std::size_t events, TDuration since)
     {
         since = std::max(since, TDuration(1));
         const auto longest = held_ ? kShortest : longest_;
         const double worth = held_ ? 8 : 2; // events the longest pause must be expected to gather
-        const bool burst = static_cast<double>(events) * static_cast<double>(TDuration(longest).count()) >=
-                           worth * static_cast<double>(since.count());
+        const bool fast = static_cast<double>(events) * static_cast<double>(TDuration(longest).count()) >=
+                          worth * static_cast<double>(since.count());
+        const bool burst = events > 0 && (paused_ || fast);
+        paused_ = burst;
         if (!burst)
             pause_ = kShortest;
         else if (events < kFew)
@@ -55,5 +60,6 @@ private:
     static constexpr std::size_t kMany = 2048;
     std::chrono::microseconds longest_;
     bool held_ = false;
+    bool paused_ = false; // the last call asked for a pause
     std::chrono::microseconds pause_ = kShortest;
 };

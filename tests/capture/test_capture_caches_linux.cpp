@@ -185,7 +185,7 @@ TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEvent
 {
     TBurstPace pace;
     // A disk's pace, one event every 200 microseconds: each pause doubles while it gathers fewer
-    // than a few dozen, up to the bound.
+    // than a few hundred, up to the bound.
     EXPECT_TRUE(pace.isBurst(1, 200us));
     EXPECT_EQ(pace.pause(), 400us);
     EXPECT_TRUE(pace.isBurst(2, 450us));
@@ -202,32 +202,49 @@ TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEvent
     for (int i = 0; i < 8; ++i)
         EXPECT_TRUE(pace.isBurst(5000, pace.pause() + 10us));
     EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
-    // One event now and then is no burst, and the next burst starts with the shortest pause.
-    EXPECT_TRUE(pace.isBurst(1, 200us));
+    // A pause that brings nothing ends the burst; one event now and then starts none, and the
+    // next burst starts with the shortest pause.
+    EXPECT_FALSE(pace.isBurst(0, pace.pause() + 10us));
     EXPECT_FALSE(pace.isBurst(1, 50ms));
     EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
-    EXPECT_FALSE(pace.isBurst(0, 0us));
+    EXPECT_TRUE(pace.isBurst(1, 200us));
+    EXPECT_EQ(pace.pause(), 400us);
 }
 
-TEST(BurstPace, AShorterBoundCapsThePauseAndWhatCountsAsABurst)
+TEST(BurstPace, AStreamTheKernelMergesIntoARecordPerPauseKeepsTheLongestPause)
+{
+    TBurstPace pace;
+    ASSERT_TRUE(pace.isBurst(20, 1ms)); // one file rewritten over and over
+    for (int i = 0; i < 12; ++i)
+        EXPECT_TRUE(pace.isBurst(1, pace.pause() + 50us));
+    EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
+    EXPECT_FALSE(pace.isBurst(0, pace.pause() + 50us));
+}
+
+TEST(BurstPace, AShorterBoundCapsThePauseAndWhatStartsABurst)
 {
     TBurstPace pace(8ms);
     for (int i = 0; i < 8; ++i)
         EXPECT_TRUE(pace.isBurst(4, pace.pause() + 50us));
     EXPECT_EQ(pace.pause(), 8ms);
-    // Two events in 10 ms are a burst only for a pause long enough to be expected to gather two.
+    EXPECT_FALSE(pace.isBurst(0, 8050us));
+    // Two events in 10 ms start a burst only for a pause long enough to be expected to gather two.
     EXPECT_FALSE(pace.isBurst(2, 10ms));
     EXPECT_TRUE(TBurstPace().isBurst(2, 10ms));
 }
 
-TEST(BurstPace, HeldItKeepsTheShortestPauseAndWaitsOnlyForAFastBurst)
+TEST(BurstPace, HeldItKeepsTheShortestPauseAndStartsOnlyForAFastBurst)
 {
     TBurstPace pace;
     ASSERT_TRUE(pace.isBurst(1, 200us));
     ASSERT_EQ(pace.pause(), 400us);
     pace.hold(true);
     EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
-    // The disk's pace is no burst now, and a fast one does not lengthen the pause.
+    // Pauses go on while each brings something, none longer than the shortest.
+    EXPECT_TRUE(pace.isBurst(1, 250us));
+    EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
+    EXPECT_FALSE(pace.isBurst(0, 250us));
+    // The disk's pace starts no burst now; a fast one does, without lengthening the pause.
     EXPECT_FALSE(pace.isBurst(1, 200us));
     EXPECT_TRUE(pace.isBurst(10, 200us));
     EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
