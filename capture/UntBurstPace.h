@@ -33,9 +33,9 @@ public:
 
     // events were read at this wake-up, since the one before: true when the pause before the
     // next read is worth it, because they come fast enough for the longest pause to gather
-    // several, or because the pause just taken brought some. A pause ends only when one brings
-    // nothing: the kernel merges a stream of writes to one file into a record per pause, and
-    // blocking until the next would wake the reader for every write instead.
+    // several, or, unless held, because the pause just taken brought some. So a pause ends only
+    // when one brings nothing: the kernel merges a stream of writes to one file into a record per
+    // pause, and blocking until the next would wake the reader for every write instead.
     bool isBurst(std::size_t events, TDuration since)
     {
         since = std::max(since, TDuration(1));
@@ -43,7 +43,7 @@ public:
         const double worth = held_ ? 8 : 2; // events the longest pause must be expected to gather
         const bool fast = static_cast<double>(events) * static_cast<double>(TDuration(longest).count()) >=
                           worth * static_cast<double>(since.count());
-        const bool burst = events > 0 && (paused_ || fast);
+        const bool burst = events > 0 && ((paused_ && !held_) || fast);
         paused_ = burst;
         if (!burst)
             pause_ = kShortest;
