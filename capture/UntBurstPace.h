@@ -18,7 +18,7 @@ class TBurstPace {
 public:
     using TDuration = std::chrono::steady_clock::duration;
     static constexpr std::chrono::microseconds kShortest{200};
-    static constexpr std::chrono::microseconds kLongest{16000};
+    static constexpr std::chrono::microseconds kLongest{64000};
 
     explicit TBurstPace(std::chrono::microseconds longest = kLongest) : longest_(std::max(longest, kShortest)) {}
 

@@ -190,7 +190,7 @@ TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEvent
     EXPECT_EQ(pace.pause(), 400us);
     EXPECT_TRUE(pace.isBurst(2, 450us));
     EXPECT_EQ(pace.pause(), 800us);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 7; ++i)
         EXPECT_TRUE(pace.isBurst(static_cast<std::size_t>(pace.pause() / 400us), pace.pause() + 50us));
     EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
     EXPECT_TRUE(pace.isBurst(50, pace.pause() + 50us));
@@ -199,7 +199,7 @@ TEST(BurstPace, PausesLongerWhileEachPauseGathersFewAndStartsShortAgainWhenEvent
     EXPECT_TRUE(pace.isBurst(300, pace.pause() + 10us));
     EXPECT_EQ(pace.pause(), TBurstPace::kLongest);
     // Memory's pace: a pause brings several thousand, so it halves down to the shortest.
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 10; ++i)
         EXPECT_TRUE(pace.isBurst(5000, pace.pause() + 10us));
     EXPECT_EQ(pace.pause(), TBurstPace::kShortest);
     // A pause that brings nothing ends the burst; one event now and then starts none, and the
