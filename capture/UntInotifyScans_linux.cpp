@@ -132,26 +132,20 @@ void TInotifyBackend::scan(const TScanItem& item, TDrain& drain, std::deque<TSca
         dev_t device = item.device;
         std::int64_t born = std::numeric_limits<std::int64_t>::max(); // gone meanwhile: last
         std::uint64_t inode = entry->d_ino;
-        if (item.report) {
-            // What a new folder holds is reported in the order it was made, not the folder's own
-            // order (a tmpfs lists the newest first).
+        // What a new folder holds is reported in the order it was made, not the folder's own
+        // order (a tmpfs lists the newest first); a walk needs only the type and the device.
+        if (item.report || entry->d_type == DT_UNKNOWN || isFolder) {
+            const unsigned int wanted = item.report ? STATX_TYPE | STATX_INO | STATX_BTIME | STATX_CTIME : STATX_TYPE;
             struct statx status {};
-            if (::statx(::dirfd(dir.get()), entry->d_name, AT_SYMLINK_NOFOLLOW,
-                        STATX_TYPE | STATX_INO | STATX_BTIME | STATX_CTIME, &status) == 0) {
+            if (::statx(::dirfd(dir.get()), entry->d_name, AT_SYMLINK_NOFOLLOW, wanted, &status) == 0) {
                 isFolder = S_ISDIR(status.stx_mode);
                 device = makedev(status.stx_dev_major, status.stx_dev_minor);
                 const statx_timestamp& time = (status.stx_mask & STATX_BTIME) ? status.stx_btime : status.stx_ctime;
                 born = time.tv_sec * 1'000'000'000LL + time.tv_nsec;
                 inode = status.stx_ino;
-            } else if (entry->d_type == DT_UNKNOWN) {
-                continue;
+            } else if (!item.report || entry->d_type == DT_UNKNOWN) {
+                continue; // gone meanwhile, and nothing to report of it
             }
-        } else if (entry->d_type == DT_UNKNOWN || isFolder) {
-            struct stat status {};
-            if (::fstatat(::dirfd(dir.get()), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            isFolder = S_ISDIR(status.st_mode);
-            device = status.st_dev;
         }
         // Another filesystem mounted inside is a drive of its own.
         if (isFolder && device == item.device) {

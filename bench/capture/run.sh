@@ -173,8 +173,8 @@ for place in "${PLACES[@]}"; do
   done
 done
 
-# One line per recording: the median CPU (and the merged pairs of that run), the fewest shown, the
-# highest peak.
+# One line per case from its recordings: the median CPU (and the merged pairs of that run), the
+# fewest shown, the highest peak.
 SUMMARY=$OUT/summary
 awk '
   { k = $1 " " $2 " " $3 " " $4
